@@ -1,0 +1,37 @@
+#include "app/fonts.h"
+
+#include <QDir>
+#include <QFont>
+#include <QIcon>
+
+namespace ponpira {
+
+void installFontSubstitutions() {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
+                               {QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                                QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic"),
+                                QStringLiteral("Noto Sans CJK JP"),
+                                QStringLiteral("Source Han Sans JP")});
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+    // No free face matches Arial Black's heavy strokes; a bold, wide sans comes closest.
+    QFont::insertSubstitutions(QStringLiteral("Arial Black"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+}
+
+QIcon appIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        const QString file = QStringLiteral(":/icons/ponpira-%1.png").arg(size);
+        if (QFile::exists(file))
+            icon.addFile(file, QSize(size, size));
+    }
+    return icon;
+}
+
+} // namespace ponpira

@@ -1,0 +1,262 @@
+#include "game/form1.h"
+
+#include "about/frmabout.h"
+#include "app/appinfo.h"
+#include "app/convert.h"
+#include "app/fonts.h"
+#include "app/guard.h"
+#include "app/timer.h"
+#include "app/twips.h"
+#include "app/windowset.h"
+#include "game/wrapbutton.h"
+#include "platform/platform.h"
+#include "submit/form2.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+
+namespace ponpira {
+
+namespace {
+
+// The client area: 5190 x 3090 twips, its top-left corner at (5550, 4305) on the screen.
+constexpr int clientWidth = 5190;
+constexpr int clientHeight = 3090;
+constexpr int clientLeft = 5550;
+constexpr int clientTop = 4305;
+
+QFont labelFont(const QString& face, qreal points, int weight) {
+    QFont font(face);
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Weight(weight));
+    return font;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAutoFillBackground(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+Form1::Form1(WindowSet& windows, Platform& platform, QWidget* parent)
+    : QMainWindow(parent), windows_(windows), platform_(platform) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(AppInfo::Title());
+    setWindowIcon(appIcon());
+    // Fixed single border: a title bar with the system menu and close box, nothing to resize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    buildControls();
+    buildMenu();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    const int menuHeight = menuBar()->heightForWidth(px(clientWidth));
+    move(px(clientLeft),
+         px(clientTop) - (menuHeight > 0 ? menuHeight : menuBar()->sizeHint().height()));
+}
+
+void Form1::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(px(clientWidth), px(clientHeight));
+    setCentralWidget(client);
+
+    Command1 = new WrapButton(
+        QStringLiteral("タイムを選択してからこのボタンをマウスで連打してください"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(twipsRect(120, 1320, 4935, 1695));
+    Command1->setEnabled(false);
+    Command1->setAutoDefault(false);
+    Command1->setFocusPolicy(Qt::StrongFocus);
+
+    Label1 = makeLabel(client, QStringLiteral("Label1"), {}, twipsRect(240, 240, 1095, 615));
+    Label1->setFont(labelFont(QStringLiteral("Arial"), 24, 700));
+    Label2 = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("秒"),
+                       twipsRect(1440, 360, 495, 495));
+    Label2->setFont(labelFont(QStringLiteral("ＭＳ Ｐゴシック"), 24, 400));
+    // Starts 120 twips above the client area: the top of its big digits is cut off.
+    Label3 = makeLabel(client, QStringLiteral("Label3"), {}, twipsRect(2280, -120, 2055, 1095));
+    Label3->setFont(labelFont(QStringLiteral("Arial Black"), 48, 700));
+    Label4 = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("回"),
+                       twipsRect(4440, 600, 615, 615));
+    Label4->setFont(labelFont(QStringLiteral("ＭＳ Ｐゴシック"), 26.25, 400));
+    // Carries the time limit for the result window; it lies right of the client area and is
+    // never shown.
+    Label5 = makeLabel(client, QStringLiteral("Label5"), {}, twipsRect(5280, 360, 135, 135));
+    Label5->setVisible(false);
+
+    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
+                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label4),
+                       static_cast<QWidget*>(Label5)})
+        w->setFocusPolicy(Qt::NoFocus);
+
+    Timer1 = new Timer(QStringLiteral("Timer1"), 1000, this);
+    Timer2 = new Timer(QStringLiteral("Timer2"), 80, this);
+
+    connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connectHandler(platform_, Timer1, &Timer::tick, this, &Form1::Timer1_Timer, Timer1);
+    connectHandler(platform_, Timer2, &Timer::tick, this, &Form1::Timer2_Timer, Timer2);
+}
+
+void Form1::buildMenu() {
+    auto item = [this](QAction* action, const QString& name, void (Form1::*handler)()) {
+        action->setObjectName(name);
+        connectHandler(platform_, action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    // Native menu bars (macOS, some Linux desktops) do not fire commands placed on the bar.
+    bar->setNativeMenuBar(false);
+
+    timeMenu = bar->addMenu(QStringLiteral("タイム"));
+    timeMenu->setObjectName(QStringLiteral("time"));
+    timeMenu->menuAction()->setObjectName(QStringLiteral("time"));
+    short_ = item(timeMenu->addAction(QStringLiteral("１０秒")), QStringLiteral("short"),
+                  &Form1::short_Click);
+    regular = item(timeMenu->addAction(QStringLiteral("２０秒")), QStringLiteral("regular"),
+                   &Form1::regular_Click);
+    long_ = item(timeMenu->addAction(QStringLiteral("３０秒")), QStringLiteral("long"),
+                 &Form1::long_Click);
+    reset = item(bar->addAction(QStringLiteral("リセット")), QStringLiteral("reset"),
+                 &Form1::reset_Click);
+    demo = item(bar->addAction(QStringLiteral("DEMO")), QStringLiteral("demo"), &Form1::demo_Click);
+    send = item(bar->addAction(QStringLiteral("結果送信")), QStringLiteral("send"),
+                &Form1::send_Click);
+    about = item(bar->addAction(QStringLiteral("バージョン情報")), QStringLiteral("about"),
+                 &Form1::about_Click);
+    end = item(bar->addAction(QStringLiteral("終了")), QStringLiteral("end"), &Form1::end_Click);
+    // Captions are shown as written: "DEMO" carries no access key.
+    for (QAction* a : bar->actions())
+        a->setIconVisibleInMenu(false);
+}
+
+QString Form1::label5Caption() const {
+    return Label5->text();
+}
+
+void Form1::setCommand1FontSize(int points) {
+    QFont font = Command1->font();
+    font.setPointSize(points);
+    Command1->setFont(font);
+}
+
+void Form1::chooseLength(Int16 seconds) {
+    clickCount = 0;
+    elapsedSeconds = 0;
+    timeLimit = seconds;
+    demoFlag = 0;
+    Label1->setText(toText(timeLimit));
+    Label3->setText(QString());
+    Label5->setText(toText(timeLimit));
+    Command1->setEnabled(true);
+}
+
+void Form1::short_Click() {
+    chooseLength(10);
+}
+void Form1::regular_Click() {
+    chooseLength(20);
+}
+void Form1::long_Click() {
+    chooseLength(30);
+}
+
+void Form1::reset_Click() {
+    clickCount = 0;
+    elapsedSeconds = 0;
+    demoFlag = 0;
+    Command1->setText(QStringLiteral("連打しましょう"));
+    Command1->setEnabled(true);
+    Timer1->setEnabled(false);
+    Label3->setText(QString());
+    Label1->setText(toText(timeLimit));
+    Label5->setText(toText(timeLimit));
+}
+
+void Form1::Command1_Click() {
+    Timer1->setEnabled(true);
+    countClick();
+}
+
+// One click of the game, by the player or by the demo.
+void Form1::countClick() {
+    clickCount = clickCount + 1;
+    Label3->setText(toText(clickCount));
+    if (clickCount == 1) {
+        Label1->setText(QStringLiteral("0"));
+        Command1->setText(QStringLiteral("もっと早く"));
+    }
+}
+
+void Form1::Timer1_Timer() {
+    elapsedSeconds = elapsedSeconds + 1;
+    Label1->setText(toText(elapsedSeconds));
+    if (elapsedSeconds == timeLimit - 10)
+        Command1->setText(QStringLiteral("あと１０秒"));
+    if (elapsedSeconds == timeLimit - 20)
+        Command1->setText(QStringLiteral("まだ２０秒もある"));
+    if (elapsedSeconds == timeLimit - 3) {
+        Command1->setText(QStringLiteral("３秒前"));
+        setCommand1FontSize(32);
+    }
+    if (elapsedSeconds == timeLimit - 2) {
+        Command1->setText(QStringLiteral("２"));
+        setCommand1FontSize(48);
+    }
+    if (elapsedSeconds == timeLimit - 1) {
+        Command1->setText(QStringLiteral("１"));
+        setCommand1FontSize(72);
+    }
+    if (elapsedSeconds == timeLimit) {
+        setCommand1FontSize(9);
+        Command1->setText(QStringLiteral("リセットしてください。"));
+    }
+    if (elapsedSeconds >= timeLimit) {
+        Timer1->setEnabled(false);
+        Timer2->setEnabled(false);
+        Command1->setEnabled(false);
+        const QString prompt = QStringLiteral("あなたは") + toText(elapsedSeconds) +
+                               QStringLiteral("秒で") + toText(clickCount) +
+                               QStringLiteral("回クリックすることができました。");
+        platform_.messageBox(this, prompt, QStringLiteral("結果"));
+    }
+}
+
+void Form1::demo_Click() {
+    timeLimit = 10;
+    demoFlag = 1;
+    Label5->setText(toText(timeLimit));
+    Timer1->setEnabled(true);
+    Timer2->setEnabled(true);
+}
+
+void Form1::Timer2_Timer() {
+    countClick();
+}
+
+void Form1::send_Click() {
+    Form2& form = windows_.form2();
+    form.Label6->setText(toText(elapsedSeconds));
+    form.Label7->setText(toText(clickCount));
+    form.Label13->setText(toText(demoFlag));
+    showWindow(&form);
+}
+
+void Form1::about_Click() {
+    showWindow(&windows_.aboutWindow());
+}
+
+void Form1::end_Click() {
+    windows_.end();
+}
+
+} // namespace ponpira

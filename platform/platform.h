@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class QWidget;
+
+namespace ponpira {
+
+// Input-method modes a text box asks for when it takes the focus.
+enum class ImeMode {
+    Off = 2,      // direct half-width input; the player may switch the input method on
+    Disabled = 3, // the input method cannot be switched on (password boxes)
+    Hiragana = 4, // input method on, full-width hiragana
+};
+
+// Registry handles and result codes, with the values of the Win32 API so that the launcher
+// reads the same on every platform.
+using RegKey = std::uintptr_t;
+inline constexpr RegKey hkeyLocalMachine = 0x80000002u;
+inline constexpr std::int32_t errorSuccess = 0;
+inline constexpr std::int32_t errorFileNotFound = 2;
+inline constexpr std::int32_t errorMoreData = 234;
+inline constexpr std::uint32_t regSz = 1;
+inline constexpr std::uint32_t regDword = 4;
+
+// Everything the windows ask of the operating system. The game gets the real one; tests pass
+// a fake that records the calls and answers as told, so no test blocks on a message box or
+// opens a browser.
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // A modal box with one OK button and no icon; returns when the player has closed it.
+    virtual void messageBox(QWidget* parent, const QString& prompt, const QString& title) = 0;
+
+    // Opens url with the shell's "open" (the default browser). False when the shell reports
+    // that it could not.
+    virtual bool openUrl(QWidget* window, const QString& url, const QString& folder) = 0;
+
+    // Starts the program at exactly this path, without arguments, in a normal window that
+    // gets the focus. False when it could not be started.
+    virtual bool startProgram(const QString& path) = 0;
+
+    // True when a normal file (not a folder, hidden or system file) exists at path.
+    virtual bool fileExists(const QString& path) = 0;
+
+    // Registry reading in the shape of RegOpenKeyEx / RegQueryValueEx / RegCloseKey; each
+    // returns a Win32 result code. Platforms without a registry fail every open.
+    virtual std::int32_t regOpenKey(RegKey root, const QString& subKey, std::uint32_t access,
+                                    RegKey& key) = 0;
+    // buffer.size() is the room for the data on entry; dataSize receives the data's size.
+    virtual std::int32_t regQueryValue(RegKey key, const QString& valueName, std::uint32_t& type,
+                                       QByteArray& buffer, std::uint32_t& dataSize) = 0;
+    virtual void regCloseKey(RegKey key) = 0;
+
+    // Converts text that a registry call returned in the system's ANSI code page.
+    virtual QString fromAnsi(const QByteArray& bytes) = 0;
+
+    // Applies an input-method mode to a text box that has just taken the focus, where the
+    // platform lets a program ask for one.
+    virtual void applyImeMode(QWidget* box, ImeMode mode) = 0;
+};
+
+// The implementation for the platform the program was built for.
+std::unique_ptr<Platform> makeSystemPlatform();
+
+} // namespace ponpira

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+#include <functional>
+
+// Stands in for the operating system: records every call and answers as the test says.
+class FakePlatform : public ponpira::Platform {
+  public:
+    struct Message {
+        QString prompt;
+        QString title;
+        QWidget* parent;
+    };
+    struct Opened {
+        QString url;
+        QString folder;
+        QWidget* window;
+    };
+    struct Value {
+        std::uint32_t type = ponpira::regSz;
+        QByteArray data;
+        std::int32_t status = ponpira::errorSuccess; // what the read reports
+    };
+
+    QList<Message> messages;
+    std::function<void(const Message&)> onMessage; // runs while the "box" is open
+    QList<Opened> opened;
+    bool openSucceeds = true;
+    QStringList started;
+    bool startSucceeds = true;
+    QSet<QString> existingFiles;
+    QStringList fileQueries;
+    // key path -> value name -> value; keys present here open, others do not.
+    QHash<QString, QHash<QString, Value>> registry;
+    QList<std::uint32_t> openAccess;
+    int openKeys = 0; // opened minus closed
+    QList<QPair<QWidget*, ponpira::ImeMode>> imeRequests;
+
+    void messageBox(QWidget* parent, const QString& prompt, const QString& title) override {
+        messages.append({prompt, title, parent});
+        if (onMessage)
+            onMessage(messages.last());
+    }
+    bool openUrl(QWidget* window, const QString& url, const QString& folder) override {
+        opened.append({url, folder, window});
+        return openSucceeds;
+    }
+    bool startProgram(const QString& path) override {
+        started.append(path);
+        return startSucceeds;
+    }
+    bool fileExists(const QString& path) override {
+        fileQueries.append(path);
+        return existingFiles.contains(path);
+    }
+    std::int32_t regOpenKey(ponpira::RegKey root, const QString& subKey, std::uint32_t access,
+                            ponpira::RegKey& key) override {
+        openAccess.append(access);
+        key = 0;
+        if (root != ponpira::hkeyLocalMachine || !registry.contains(subKey))
+            return ponpira::errorFileNotFound;
+        keys_.append(subKey);
+        key = static_cast<ponpira::RegKey>(keys_.size());
+        ++openKeys;
+        return ponpira::errorSuccess;
+    }
+    std::int32_t regQueryValue(ponpira::RegKey key, const QString& valueName, std::uint32_t& type,
+                               QByteArray& buffer, std::uint32_t& dataSize) override {
+        if (key == 0 || key > static_cast<ponpira::RegKey>(keys_.size()))
+            return 6; // ERROR_INVALID_HANDLE
+        const auto& values = registry[keys_[int(key - 1)]];
+        if (!values.contains(valueName))
+            return ponpira::errorFileNotFound;
+        const Value& v = values[valueName];
+        if (v.status != ponpira::errorSuccess)
+            return v.status;
+        type = v.type;
+        if (v.data.size() > buffer.size()) {
+            dataSize = std::uint32_t(v.data.size());
+            return ponpira::errorMoreData;
+        }
+        std::copy(v.data.begin(), v.data.end(), buffer.begin());
+        dataSize = std::uint32_t(v.data.size());
+        return ponpira::errorSuccess;
+    }
+    void regCloseKey(ponpira::RegKey key) override {
+        if (key != 0)
+            --openKeys;
+    }
+    QString fromAnsi(const QByteArray& bytes) override { return QString::fromUtf8(bytes); }
+    void applyImeMode(QWidget* box, ponpira::ImeMode mode) override {
+        imeRequests.append({box, mode});
+    }
+
+  private:
+    QStringList keys_;
+};
