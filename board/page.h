@@ -1,0 +1,36 @@
+#pragma once
+
+#include "board/store.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace board {
+
+inline constexpr std::string_view kMainPath = "/home/velmora/cgi-bin/aska/aska.cgi";
+inline constexpr std::string_view kDemoPath = "/home/velmora/cgi-bin/aska/demoaska.cgi";
+
+std::string_view boardPath(Board board);
+
+// Escapes the five characters that could end a text or an attribute value.
+std::string htmlEscape(std::string_view text);
+
+// Only these become links: a "javascript:" or "data:" home page must stay text.
+bool isWebUrl(std::string_view url);
+bool looksLikeEmail(std::string_view email);
+
+struct BoardView {
+    Board board = Board::Main;
+    std::vector<Post> posts; // newest first
+    std::int64_t page = 1;   // from 1
+    bool hasNextPage = false;
+    std::string notice; // shown above the posts when not empty
+    bool noticeIsError = false;
+};
+
+std::string renderBoard(const BoardView& view);
+std::string renderError(std::string_view message, std::string_view backPath);
+
+} // namespace board

@@ -1,0 +1,252 @@
+#include "board/server.h"
+
+#include "board/form.h"
+#include "board/page.h"
+
+#include <charconv>
+#include <ctime>
+#include <httplib.h>
+#include <iostream>
+
+namespace board {
+
+namespace {
+
+constexpr std::int64_t kPageSize = 20;
+constexpr std::int64_t kMaxPage = 100000;
+
+// Field limits in characters. A real entry never comes near them; they keep one post from
+// filling a page (or the disk) and bound the work per request.
+struct FieldLimit {
+    const char* key;
+    const char* label;
+    std::size_t maxChars;
+};
+constexpr FieldLimit kFieldLimits[] = {
+    {"name", "お名前", 40},       {"email", "E-mail", 100}, {"sub", "題名", 40},
+    {"comment", "コメント", 500}, {"url", "URL", 200},      {"pwd", "削除用パスワード", 32},
+};
+
+void send(httplib::Response& res, int status, std::string html) {
+    res.status = status;
+    res.set_content(std::move(html), "text/html; charset=UTF-8");
+}
+
+void sendError(httplib::Response& res, int status, std::string_view message, Board board) {
+    send(res, status, renderError(message, boardPath(board)));
+}
+
+void sendBoard(Store& store, httplib::Response& res, int status, Board board, std::int64_t page,
+               std::string notice = {}, bool noticeIsError = false) {
+    BoardView view;
+    view.board = board;
+    view.page = page;
+    // One row more than a page tells whether an older page exists without counting them all.
+    view.posts = store.page(board, (page - 1) * kPageSize, kPageSize + 1);
+    if (static_cast<std::int64_t>(view.posts.size()) > kPageSize) {
+        view.hasNextPage = true;
+        view.posts.pop_back();
+    }
+    view.notice = std::move(notice);
+    view.noticeIsError = noticeIsError;
+    send(res, status, renderBoard(view));
+}
+
+// A positive decimal number no greater than max; 0 otherwise.
+std::int64_t parsePositive(std::string_view text, std::int64_t max) {
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > max)
+        return 0;
+    return value;
+}
+
+// Blank also means only spaces, full-width ones (U+3000) included.
+bool isBlank(std::string_view text) {
+    while (!text.empty()) {
+        if (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+            text.front() == '\n')
+            text.remove_prefix(1);
+        else if (text.starts_with("\xe3\x80\x80"))
+            text.remove_prefix(3);
+        else
+            return false;
+    }
+    return true;
+}
+
+std::string formErrorMessage(FormError error) {
+    switch (error) {
+    case FormError::MalformedEscape:
+        return "送信された内容の書式が正しくありません（「%」のあとに16進数2桁がありません）。";
+    case FormError::BadEncoding:
+        return "送信された文字を読み取れません。UTF-8 または Shift_JIS で送信してください。";
+    case FormError::ControlChar:
+        return "送信された内容に使用できない制御文字が含まれています。";
+    case FormError::None:
+        break;
+    }
+    return {};
+}
+
+void regist(Store& store, Board board, const Form& form, httplib::Response& res) {
+    for (const FieldLimit& limit : kFieldLimits) {
+        if (utf8Length(form.get(limit.key)) > limit.maxChars) {
+            sendError(res, 400,
+                      std::string(limit.label) + "が長すぎます（" + std::to_string(limit.maxChars) +
+                          "文字まで）。",
+                      board);
+            return;
+        }
+    }
+    if (isBlank(form.get("name"))) {
+        sendError(res, 400, "お名前が入力されていません。", board);
+        return;
+    }
+    if (isBlank(form.get("comment"))) {
+        sendError(res, 400, "コメントが入力されていません。", board);
+        return;
+    }
+    NewPost post;
+    post.board = board;
+    post.name = form.get("name");
+    post.email = form.get("email");
+    post.subject = form.get("sub");
+    post.comment = form.get("comment");
+    post.url = form.get("url");
+    post.password = form.get("pwd");
+    std::int64_t id = store.add(post, static_cast<std::int64_t>(std::time(nullptr)));
+    sendBoard(store, res, 200, board, 1, "No." + std::to_string(id) + " として投稿しました。");
+}
+
+void erase(Store& store, Board board, const Form& form, httplib::Response& res) {
+    std::int64_t id = parsePositive(form.get("no"), INT64_MAX);
+    if (id == 0) {
+        sendError(res, 400, "削除する投稿の番号が正しくありません。", board);
+        return;
+    }
+    const std::string no = "No." + std::to_string(id);
+    switch (store.remove(board, id, form.get("pwd"))) {
+    case DeleteResult::Deleted:
+        sendBoard(store, res, 200, board, 1, no + " を削除しました。");
+        break;
+    case DeleteResult::WrongPassword:
+        sendBoard(store, res, 403, board, 1,
+                  "パスワードが違うため、" + no + " は削除していません。", true);
+        break;
+    case DeleteResult::NoPassword:
+        sendBoard(store, res, 403, board, 1,
+                  no + " には削除用パスワードがないため、削除できません。", true);
+        break;
+    case DeleteResult::NotFound:
+        sendBoard(store, res, 404, board, 1, no + " の投稿はありません。", true);
+        break;
+    }
+}
+
+void handle(Store& store, Board board, const httplib::Request& req, httplib::Response& res) {
+    const bool isPost = req.method == "POST";
+    std::string_view data;
+    if (isPost) {
+        data = req.body;
+    } else if (std::size_t q = req.target.find('?'); q != std::string::npos) {
+        // The raw query, not the library's decoded parameters: only the raw bytes tell a
+        // malformed escape or the encoding apart.
+        data = std::string_view(req.target).substr(q + 1);
+    }
+    Form form = parseForm(data);
+    if (form.error != FormError::None) {
+        sendError(res, 400, formErrorMessage(form.error), board);
+        return;
+    }
+    const std::string& mode = form.get("mode");
+    if (mode == "regist") {
+        regist(store, board, form, res);
+    } else if (mode == "delete" && isPost) {
+        erase(store, board, form, res);
+    } else if (mode == "delete") {
+        // A password in a link would end up in histories and server logs.
+        sendError(res, 405, "削除は各投稿の削除フォームから行ってください。", board);
+    } else if (mode.empty() && !isPost) {
+        const std::string& pageText = form.get("page");
+        std::int64_t page = pageText.empty() ? 1 : parsePositive(pageText, kMaxPage);
+        if (page == 0)
+            sendError(res, 400, "ページ番号が正しくありません。", board);
+        else
+            sendBoard(store, res, 200, board, page);
+    } else {
+        sendError(res, 400, "この掲示板では行えない操作です。", board);
+    }
+}
+
+std::string regexFor(std::string_view path) {
+    std::string out;
+    for (char c : path) {
+        if (c == '.')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+void setUpServer(httplib::Server& server, Store& store) {
+    for (Board board : {Board::Main, Board::Demo}) {
+        auto handler = [&store, board](const httplib::Request& req, httplib::Response& res) {
+            handle(store, board, req, res);
+        };
+        server.Get(regexFor(boardPath(board)), handler);
+        server.Post(regexFor(boardPath(board)), handler);
+    }
+    server.set_payload_max_length(kMaxBody);
+    server.set_default_headers({
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'; "
+                                    "form-action 'self'; base-uri 'none'; frame-ancestors 'none'"},
+    });
+    // Errors that the library answers itself (unknown path, request line or body too long)
+    // come here with an empty body; the boards' own errors already have their page.
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+            if (!res.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            std::string message;
+            switch (res.status) {
+            case 404:
+                message = "ページが見つかりません。";
+                break;
+            case 413:
+                message = "送信された内容が長すぎます。";
+                break;
+            case 414:
+                message = "送信された内容が長すぎます（リクエスト行は" +
+                          std::to_string(kMaxRequestLine) + "バイトまで）。";
+                break;
+            default:
+                message = "リクエストを処理できませんでした。";
+                break;
+            }
+            send(res, res.status, renderError(message, kMainPath));
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    server.set_exception_handler([](const httplib::Request& req, httplib::Response& res,
+                                    std::exception_ptr ep) {
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception& e) {
+            std::cerr << "ponpira-board: " << req.method << " " << req.path << ": " << e.what()
+                      << std::endl;
+        } catch (...) {
+            std::cerr << "ponpira-board: " << req.method << " " << req.path << ": unknown error"
+                      << std::endl;
+        }
+        send(res, 500,
+             renderError("サーバーで問題が発生しました。しばらくしてからもう一度お試しください。",
+                         kMainPath));
+    });
+}
+
+} // namespace board
