@@ -8,13 +8,15 @@
 #include "app/timer.h"
 #include "app/twips.h"
 #include "app/windowset.h"
+#include "game/menurows.h"
 #include "game/wrapbutton.h"
 #include "platform/platform.h"
 #include "submit/form2.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLayout>
-#include <QMenuBar>
+#include <QMenu>
 
 namespace ponpira {
 
@@ -58,9 +60,8 @@ Form1::Form1(WindowSet& windows, Platform& platform, QWidget* parent)
     buildMenu();
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    const int menuHeight = menuBar()->heightForWidth(px(clientWidth));
-    move(px(clientLeft),
-         px(clientTop) - (menuHeight > 0 ? menuHeight : menuBar()->sizeHint().height()));
+    // The client area's corner goes to the given place; the menu sits above it.
+    move(px(clientLeft), px(clientTop) - menu->sizeHint().height());
 }
 
 void Form1::buildControls() {
@@ -107,36 +108,28 @@ void Form1::buildControls() {
 }
 
 void Form1::buildMenu() {
-    auto item = [this](QAction* action, const QString& name, void (Form1::*handler)()) {
+    auto item = [this](const QString& caption, const QString& name, void (Form1::*handler)()) {
+        auto* action = new QAction(caption, this);
         action->setObjectName(name);
         connectHandler(platform_, action, &QAction::triggered, this, handler);
         return action;
     };
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("menuBar"));
-    // Native menu bars (macOS, some Linux desktops) do not fire commands placed on the bar.
-    bar->setNativeMenuBar(false);
-
-    timeMenu = bar->addMenu(QStringLiteral("タイム"));
+    timeMenu = new QMenu(QStringLiteral("タイム"), this);
     timeMenu->setObjectName(QStringLiteral("time"));
     timeMenu->menuAction()->setObjectName(QStringLiteral("time"));
-    short_ = item(timeMenu->addAction(QStringLiteral("１０秒")), QStringLiteral("short"),
-                  &Form1::short_Click);
-    regular = item(timeMenu->addAction(QStringLiteral("２０秒")), QStringLiteral("regular"),
-                   &Form1::regular_Click);
-    long_ = item(timeMenu->addAction(QStringLiteral("３０秒")), QStringLiteral("long"),
-                 &Form1::long_Click);
-    reset = item(bar->addAction(QStringLiteral("リセット")), QStringLiteral("reset"),
-                 &Form1::reset_Click);
-    demo = item(bar->addAction(QStringLiteral("DEMO")), QStringLiteral("demo"), &Form1::demo_Click);
-    send = item(bar->addAction(QStringLiteral("結果送信")), QStringLiteral("send"),
-                &Form1::send_Click);
-    about = item(bar->addAction(QStringLiteral("バージョン情報")), QStringLiteral("about"),
-                 &Form1::about_Click);
-    end = item(bar->addAction(QStringLiteral("終了")), QStringLiteral("end"), &Form1::end_Click);
-    // Captions are shown as written: "DEMO" carries no access key.
-    for (QAction* a : bar->actions())
-        a->setIconVisibleInMenu(false);
+    short_ = item(QStringLiteral("１０秒"), QStringLiteral("short"), &Form1::short_Click);
+    regular = item(QStringLiteral("２０秒"), QStringLiteral("regular"), &Form1::regular_Click);
+    long_ = item(QStringLiteral("３０秒"), QStringLiteral("long"), &Form1::long_Click);
+    timeMenu->addActions({short_, regular, long_});
+    reset = item(QStringLiteral("リセット"), QStringLiteral("reset"), &Form1::reset_Click);
+    demo = item(QStringLiteral("DEMO"), QStringLiteral("demo"), &Form1::demo_Click);
+    send = item(QStringLiteral("結果送信"), QStringLiteral("send"), &Form1::send_Click);
+    about = item(QStringLiteral("バージョン情報"), QStringLiteral("about"), &Form1::about_Click);
+    end = item(QStringLiteral("終了"), QStringLiteral("end"), &Form1::end_Click);
+
+    menu = new MenuRows(this);
+    menu->layOut({timeMenu->menuAction(), reset, demo, send, about, end}, px(clientWidth));
+    setMenuWidget(menu);
 }
 
 QString Form1::label5Caption() const {

@@ -13,6 +13,7 @@ namespace ponpira {
 class Platform;
 class Timer;
 class WindowSet;
+class MenuRows;
 class WrapButton;
 
 // The main window: the game is played here. Its handlers keep the names and the order of
@@ -63,6 +64,7 @@ class Form1 : public QMainWindow {
     Timer* Timer1 = nullptr;
     Timer* Timer2 = nullptr;
 
+    MenuRows* menu = nullptr;
     QMenu* timeMenu = nullptr;
     QAction* short_ = nullptr;
     QAction* regular = nullptr;
