@@ -200,6 +200,12 @@ void setUpServer(httplib::Server& server, Store& store) {
         server.Post(regexFor(boardPath(board)), handler);
     }
     server.set_payload_max_length(kMaxBody);
+    // The library's default adds SO_REUSEPORT, which lets a second server start on a port in
+    // use and take half of its connections. SO_REUSEADDR alone still allows a quick restart.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_default_headers({
         {"Cache-Control", "no-store"},
         {"X-Content-Type-Options", "nosniff"},
