@@ -33,6 +33,14 @@ Once listening, prints "listening on http://ADDR:PORT/" on one line.
 SIGINT or SIGTERM stops it after the requests in progress are answered.
 )";
 
+// The library listens with a queue of 5 pending connections: a burst of browsers opening
+// pages at once then loses SYNs and waits a second for the retry. listen() may be called again
+// on a listening socket to lengthen its queue.
+class Server : public httplib::Server {
+  public:
+    bool lengthenListenQueue() { return ::listen(svr_sock_, SOMAXCONN) == 0; }
+};
+
 struct Options {
     std::string address = "127.0.0.1";
     int port = 8931;
@@ -98,7 +106,7 @@ int serve(const Options& o) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    httplib::Server server;
+    Server server;
     board::setUpServer(server, store);
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     server.set_keep_alive_max_count(100);
@@ -108,7 +116,7 @@ int serve(const Options& o) {
         port = server.bind_to_any_port(o.address);
     else if (!server.bind_to_port(o.address, port))
         port = -1;
-    if (port <= 0) {
+    if (port <= 0 || !server.lengthenListenQueue()) {
         std::cerr << "ponpira-board: cannot listen on " << o.address << " port " << o.port << "\n";
         return 1;
     }
