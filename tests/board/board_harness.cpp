@@ -24,10 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string boardExe() {
-    return PONPIRA_BOARD_EXE;
-}
-
 struct Pipe {
     int fds[2] = {-1, -1};
     Pipe() {
@@ -47,13 +43,19 @@ struct Pipe {
     }
 };
 
-pid_t spawn(const std::vector<std::string>& args, int outFd, int errFd) {
-    std::vector<std::string> argv{boardExe()};
-    argv.insert(argv.end(), args.begin(), args.end());
+pid_t spawn(std::vector<std::string> argv, int outFd, int errFd,
+            const std::vector<std::string>& extraEnv = {}) {
     std::vector<char*> cargv;
     for (auto& a : argv)
         cargv.push_back(a.data());
     cargv.push_back(nullptr);
+    std::vector<std::string> envStrings(extraEnv);
+    for (char** e = environ; *e; ++e)
+        envStrings.push_back(*e); // the first of a name wins, so the extras come first
+    std::vector<char*> cenv;
+    for (auto& e : envStrings)
+        cenv.push_back(e.data());
+    cenv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (outFd >= 0)
@@ -61,7 +63,7 @@ pid_t spawn(const std::vector<std::string>& args, int outFd, int errFd) {
     if (errFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    int rc = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data());
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
@@ -106,9 +108,35 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-RunResult runBoard(const std::vector<std::string>& args, std::chrono::seconds limit) {
+std::string boardExe() {
+    return PONPIRA_BOARD_EXE;
+}
+
+int freePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+RunResult runBoard(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{boardExe()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv);
+}
+
+RunResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                     std::chrono::seconds limit) {
     Pipe out, err;
-    pid_t pid = spawn(args, out.fds[1], err.fds[1]);
+    pid_t pid = spawn(argv, out.fds[1], err.fds[1], env);
     out.closeWrite();
     err.closeWrite();
     RunResult result;
@@ -138,7 +166,8 @@ RunResult runBoard(const std::vector<std::string>& args, std::chrono::seconds li
 
 BoardProcess::BoardProcess(std::filesystem::path db) {
     Pipe out;
-    pid_ = spawn({"--address", "127.0.0.1", "--port", "0", "--db", db.string()}, out.fds[1], -1);
+    pid_ = spawn({boardExe(), "--address", "127.0.0.1", "--port", "0", "--db", db.string()},
+                 out.fds[1], -1);
     out.closeWrite();
     // Generous: a loaded machine may take a while to start a process.
     auto deadline = Clock::now() + std::chrono::seconds(30);

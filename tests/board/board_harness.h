@@ -34,9 +34,15 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs ponpira-board with the arguments to the end (at most the given time).
-RunResult runBoard(const std::vector<std::string>& args,
-                   std::chrono::seconds limit = std::chrono::seconds(60));
+// Runs a program to the end (at most the given time), with extra NAME=VALUE environment.
+RunResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                     std::chrono::seconds limit = std::chrono::seconds(60));
+// Runs ponpira-board with the arguments.
+RunResult runBoard(const std::vector<std::string>& args);
+
+std::string boardExe();
+// A port on 127.0.0.1 that was free a moment ago.
+int freePort();
 
 class BoardProcess {
   public:

@@ -3,6 +3,7 @@
 #include "board_harness.h"
 
 #include <atomic>
+#include <csignal>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -500,4 +501,45 @@ TEST(CommandLine, helpBadOptionsAndBusyPort) {
     EXPECT_EQ(second.exitCode, 1);
     EXPECT_TRUE(contains(second.err, "cannot listen"));
     EXPECT_EQ(first.stop(), 0);
+}
+
+// The play script's helper starts one board in the background, with its posts in the user's
+// data folder, and leaves a board that already answers alone.
+TEST(RunScript, startsOneBoardInTheDataFolder) {
+    TempDir home;
+    const int port = freePort();
+    ASSERT_GT(port, 0);
+    const std::vector<std::string> env{"XDG_DATA_HOME=" + home.path().string(),
+                                       "PONPIRA_BOARD_PORT=" + std::to_string(port)};
+    RunResult first = runProgram({PONPIRA_BOARD_RUN_SCRIPT, boardExe()}, env);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const pid_t pid = std::atoi(first.out.c_str());
+    ASSERT_GT(pid, 0) << first.out;
+    // Not our child: stop it however the test ends.
+    struct Stop {
+        pid_t pid;
+        ~Stop() {
+            ::kill(pid, SIGTERM);
+            for (int i = 0; i < 3000 && ::kill(pid, 0) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    } stop{pid};
+    EXPECT_EQ(first.out, std::to_string(pid) + "\n");
+
+    ASSERT_EQ(get(port, registTarget(kMain, "script", "started by the helper")).status, 200);
+
+    RunResult second = runProgram({PONPIRA_BOARD_RUN_SCRIPT, boardExe()}, env);
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.out, "") << "nothing new started, so no pid to stop";
+    EXPECT_TRUE(contains(second.err, "already answers"));
+
+    auto posts = readDatabase(home.path() / "ponpira" / "board.sqlite3");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].comment, "started by the helper");
+
+    RunResult missing = runProgram({PONPIRA_BOARD_RUN_SCRIPT, (home.path() / "nothing").string()},
+                                   {"XDG_DATA_HOME=" + home.path().string(),
+                                    "PONPIRA_BOARD_PORT=" + std::to_string(freePort())});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(contains(missing.err, "not found"));
 }
