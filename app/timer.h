@@ -1,14 +1,18 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 namespace ponpira {
 
-// A timer with the semantics the game relies on: enabling a timer that already runs changes
-// nothing, so the next tick keeps its time (QTimer::start() would restart the interval, and
-// every click of the game enables the seconds timer). Ticks come from a precise timer so that
-// the interval does not drift by the coarse timers' 5% slack.
+// A repeating timer with the semantics the game relies on:
+// - Enabling a timer that already runs changes nothing, so its next tick keeps its time
+//   (QTimer::start() would restart the interval, and every click enables the seconds timer).
+// - Ticks keep to a fixed schedule counted from the moment the timer was enabled, so lateness
+//   does not add up over a game: a repeating QTimer fires about a millisecond late each time
+//   and carries part of that into the next interval. When the program falls more than an
+//   interval behind, missed ticks are dropped rather than delivered in a burst.
 class Timer : public QObject {
     Q_OBJECT
 
@@ -16,15 +20,23 @@ class Timer : public QObject {
     Timer(const QString& name, int intervalMs, QObject* parent);
 
     void setEnabled(bool enabled);
-    bool isEnabled() const { return timer_.isActive(); }
-    int interval() const { return timer_.interval(); }
+    bool isEnabled() const { return enabled_; }
+    int interval() const { return intervalMs_; }
 
   Q_SIGNALS:
     // Emitted on every tick; tests emit it themselves to drive a tick without waiting.
     void tick();
 
   private:
+    void scheduleNext();
+    void onTimeout();
+    qint64 dueNs() const { return (ticks_ + 1) * intervalMs_ * qint64(1000000); }
+
     QTimer timer_;
+    QElapsedTimer since_;
+    qint64 ticks_ = 0;
+    int intervalMs_;
+    bool enabled_ = false;
 };
 
 } // namespace ponpira

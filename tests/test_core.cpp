@@ -5,6 +5,7 @@
 #include "fakeplatform.h"
 
 #include <QSignalSpy>
+#include <QThread>
 #include <QTest>
 
 using namespace ponpira;
@@ -97,6 +98,18 @@ class TestCore : public QObject {
         QVERIFY(!ticks.isEmpty());
         timer.setEnabled(false);
         QVERIFY(!timer.isEnabled());
+    }
+
+    // A stalled event loop gets its ticks back on schedule, not as a burst of missed ones.
+    void aStallDoesNotBurstMissedTicks() {
+        Timer timer(QStringLiteral("T"), 20, nullptr);
+        QSignalSpy ticks(&timer, &Timer::tick);
+        timer.setEnabled(true);
+        QThread::msleep(300); // fifteen intervals without an event loop
+        QCoreApplication::processEvents();
+        QTest::qWait(5);
+        QVERIFY2(ticks.size() <= 3, qPrintable(QString::number(ticks.size())));
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 10000); // and it goes on ticking
     }
 
     // An error in a handler becomes one message; a failing tick stops its own timer.
