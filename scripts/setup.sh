@@ -9,7 +9,7 @@ play_packages=(cmake ninja-build g++ pkg-config qt6-base-dev fonts-ipafont-gothi
                libcpp-httplib-dev libsqlite3-dev curl)
 # What the tests need on top: a virtual X server, clicks, an HTTP client, and the Windows
 # cross-compiler and Wine for the Windows layer.
-test_packages=(xvfb xauth xdotool x11-utils python3 locales
+test_packages=(xvfb xauth xdotool x11-utils python3 locales libgtest-dev libxtst-dev
                g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
 
 as_root() {
