@@ -1,25 +1,242 @@
 #include "submit/form2.h"
 
 #include "app/appinfo.h"
+#include "app/convert.h"
+#include "app/errors.h"
 #include "app/fonts.h"
+#include "app/guard.h"
+#include "app/twips.h"
+#include "app/windowset.h"
+#include "submit/boardurl.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace ponpira {
+
+namespace {
+
+constexpr int clientWidth = 4875;
+constexpr int clientHeight = 6120;
+
+// The main window's Label5 is empty until a time, the demo or "リセット" is chosen.
+class NoGameLengthError : public Error {
+  public:
+    NoGameLengthError()
+        : Error(QStringLiteral("ゲームの時間がまだ選ばれていないため、結果を送信できません。\n"
+                               "メニューの「タイム」から時間を選んでゲームをしてから、"
+                               "もう一度「送信」を押してください。")) {}
+};
+
+class UrlTooLongError : public Error {
+  public:
+    UrlTooLongError()
+        : Error(QStringLiteral("入力された内容が長すぎるため、結果を送信できません。\n"
+                               "コメントなどを短くしてから、もう一度「送信」を押してください。")) {}
+};
+
+class OpenFailedError : public Error {
+  public:
+    OpenFailedError()
+        : Error(QStringLiteral("ブラウザーで掲示板を開けませんでした。\n"
+                               "既定のブラウザーが設定されているか確かめてから、"
+                               "もう一度「送信」を押してください。")) {}
+};
+
+QFont gothic(qreal points) {
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // A caption wider than its label continues on the next line, as the layout expects.
+    label->setWordWrap(true);
+    label->setAutoFillBackground(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                  qreal points) {
+    QLabel* label = makeLabel(parent, name, caption, rect);
+    label->setFont(gothic(points));
+    return label;
+}
+
+// A one-pixel rule in the window's text colour.
+QWidget* makeLine(QWidget* parent, const QString& name, int x1, int x2, int y) {
+    auto* line = new QWidget(parent);
+    line->setObjectName(name);
+    line->setGeometry(px(x1), px(y), px(x2) - px(x1) + 1, 1);
+    line->setBackgroundRole(QPalette::WindowText);
+    line->setAutoFillBackground(true);
+    line->setFocusPolicy(Qt::NoFocus);
+    return line;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(rect);
+    // Neither button answers Enter or Esc on the window's behalf.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+} // namespace
 
 Form2::Form2(WindowSet& windows, Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window), windows_(windows), platform_(platform) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("結果送信"));
     setWindowIcon(appIcon());
-    Label6 = new QLabel(this);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label7 = new QLabel(this);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    Label13 = new QLabel(this);
-    Label13->setObjectName(QStringLiteral("Label13"));
-    (void)windows_;
-    (void)platform_;
+    // The default resizable frame; the controls keep their places when it is resized, and
+    // where it opens is the window system's choice.
+    resize(px(clientWidth), px(clientHeight));
+    buildControls();
+}
+
+QLineEdit* Form2::makeTextBox(const QString& name, QRect rect, ImeMode mode) {
+    auto* box = new QLineEdit(this);
+    box->setObjectName(name);
+    box->setGeometry(rect);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    box->setFrame(true);
+    imeModes_.insert(box, mode);
+    return box;
+}
+
+void Form2::buildControls() {
+    Label11 = makeLabel(this, QStringLiteral("Label11"),
+                        QStringLiteral("下の内容で結果を送信します。空欄をうめてください。"),
+                        twipsRect(240, 120, 4455, 255));
+    Line1 = makeLine(this, QStringLiteral("Line1"), 120, 4800, 480);
+    Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("タイム"),
+                       twipsRect(120, 720, 975, 375), 12);
+    Label6 = makeLabel(this, QStringLiteral("Label6"), {}, twipsRect(1800, 600, 1695, 495), 18);
+    Label8 = makeLabel(this, QStringLiteral("Label8"), QStringLiteral("秒"),
+                       twipsRect(3600, 600, 495, 375), 18);
+    Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("結果"),
+                       twipsRect(120, 1200, 975, 375), 12);
+    Label7 = makeLabel(this, QStringLiteral("Label7"), {}, twipsRect(1800, 1200, 1695, 495), 20.25);
+    Label9 = makeLabel(this, QStringLiteral("Label9"), QStringLiteral("回"),
+                       twipsRect(3600, 1320, 375, 375), 18);
+    Label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("お名前"),
+                       twipsRect(120, 1920, 975, 375), 12);
+    Text1 =
+        makeTextBox(QStringLiteral("Text1"), twipsRect(1680, 1800, 2055, 495), ImeMode::Hiragana);
+    Text1->setFont(gothic(18));
+    Label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("E-mail（任意）"),
+                       twipsRect(120, 2400, 1455, 495), 12);
+    Text2 = makeTextBox(QStringLiteral("Text2"), twipsRect(1680, 2400, 2055, 375), ImeMode::Off);
+    Label5 = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("URL（任意）"),
+                       twipsRect(120, 2880, 1335, 375), 12);
+    Text3 = makeTextBox(QStringLiteral("Text3"), twipsRect(1680, 2880, 2055, 375), ImeMode::Off);
+    Label10 = makeLabel(this, QStringLiteral("Label10"), QStringLiteral("コメント"),
+                        twipsRect(120, 3360, 1335, 495), 12);
+    // Single-line although it is tall enough for three.
+    Text4 =
+        makeTextBox(QStringLiteral("Text4"), twipsRect(1680, 3360, 2055, 975), ImeMode::Hiragana);
+    Label12 = makeLabel(this, QStringLiteral("Label12"), QStringLiteral("削除用パスワード"),
+                        twipsRect(120, 4680, 1455, 375), 9.75);
+    Text5 =
+        makeTextBox(QStringLiteral("Text5"), twipsRect(2640, 4680, 1095, 375), ImeMode::Disabled);
+    Command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("送信"),
+                          twipsRect(1200, 5280, 1335, 375));
+    Command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("キャンセル"),
+                          twipsRect(2760, 5280, 1215, 375));
+    // Carries the demo flag; it lies beyond the right edge and is never shown, even when the
+    // player widens the window.
+    Label13 = makeLabel(this, QStringLiteral("Label13"), {}, twipsRect(4920, 6000, 255, 135));
+    Label13->setVisible(false);
+
+    // The e-mail address and the home page are Latin text; the player may still switch the
+    // input method on.
+    Text2->setInputMethodHints(Qt::ImhPreferLatin);
+    Text3->setInputMethodHints(Qt::ImhPreferLatin);
+    // Password echo hides the text from input methods, predictions and screen readers. The
+    // mask is "*" on every style, shown at once rather than after a delay.
+    Text5->setEchoMode(QLineEdit::Password);
+    Text5->setStyleSheet(QStringLiteral(
+        "QLineEdit { lineedit-password-character: 42; lineedit-password-mask-delay: 0; }"));
+    // No input method at all: composition would show the password in clear text.
+    Text5->setAttribute(Qt::WA_InputMethodEnabled, false);
+
+    // The password box comes after "送信".
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Text3);
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, Command1);
+    setTabOrder(Command1, Text5);
+    setTabOrder(Text5, Command2);
+    Text1->setFocus(Qt::OtherFocusReason);
+
+    // A box asks for its input-method mode once Qt's own input context has taken the focus
+    // change, so that the mode is not undone by Qt re-enabling the input method after a
+    // password box.
+    connect(qApp, &QGuiApplication::focusObjectChanged, this, [this](QObject* object) {
+        const auto mode = imeModes_.constFind(object);
+        if (mode != imeModes_.constEnd())
+            platform_.applyImeMode(static_cast<QWidget*>(object), *mode);
+    });
+
+    connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connectHandler(platform_, Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+}
+
+void Form2::Command1_Click() {
+    try {
+        limitSeconds = toInt16(windows_.form1Label5Caption());
+    } catch (const ConversionError&) {
+        throw NoGameLengthError();
+    }
+
+    PostCase postCase = PostCase::Normal;
+    if (toDouble(Label13->text()) == 1) {
+        postCase = PostCase::Demo;
+    } else {
+        const double clicks = toDouble(Label7->text());
+        // The chosen length, not the seconds shown: a result taken mid-game is measured
+        // against the whole game.
+        const Int16 threshold = limitSeconds * 20;
+        if (clicks > threshold.value())
+            postCase = PostCase::Trick;
+    }
+
+    BoardPost post;
+    post.postCase = postCase;
+    post.name = Text1->text();
+    post.email = Text2->text();
+    post.seconds = Label6->text();
+    post.clicks = Label7->text();
+    post.comment = Text4->text();
+    post.homePage = Text3->text();
+    post.password = Text5->text();
+    const QString url = boardUrl(boardHost(), post);
+
+    // Everything below leaves the window open with what was typed, so the player can mend
+    // the entry or try again.
+    if (encodedUrlBytes(url) > maxUrlBytes)
+        throw UrlTooLongError();
+    if (!platform_.openUrl(this, url, AppInfo::Path()))
+        throw OpenFailedError();
+
+    hide();
+}
+
+void Form2::Command2_Click() {
+    hide();
 }
 
 } // namespace ponpira
