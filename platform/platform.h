@@ -1,8 +1,9 @@
 #pragma once
 
+#include "platform/regcodes.h"
+
 #include <QByteArray>
 #include <QString>
-#include <cstdint>
 #include <memory>
 
 class QWidget;
@@ -15,16 +16,6 @@ enum class ImeMode {
     Disabled = 3, // the input method cannot be switched on (password boxes)
     Hiragana = 4, // input method on, full-width hiragana
 };
-
-// Registry handles and result codes, with the values of the Win32 API so that the launcher
-// reads the same on every platform.
-using RegKey = std::uintptr_t;
-inline constexpr RegKey hkeyLocalMachine = 0x80000002u;
-inline constexpr std::int32_t errorSuccess = 0;
-inline constexpr std::int32_t errorFileNotFound = 2;
-inline constexpr std::int32_t errorMoreData = 234;
-inline constexpr std::uint32_t regSz = 1;
-inline constexpr std::uint32_t regDword = 4;
 
 // Everything the windows ask of the operating system. The game gets the real one; tests pass
 // a fake that records the calls and answers as told, so no test blocks on a message box or
@@ -44,16 +35,20 @@ class Platform {
     // gets the focus. False when it could not be started.
     virtual bool startProgram(const QString& path) = 0;
 
-    // True when a normal file (not a folder, hidden or system file) exists at path.
+    // True when a normal file (not a folder, hidden or system file) exists at exactly this
+    // path; wildcard characters match nothing but themselves.
     virtual bool fileExists(const QString& path) = 0;
 
     // Registry reading in the shape of RegOpenKeyEx / RegQueryValueEx / RegCloseKey; each
     // returns a Win32 result code. Platforms without a registry fail every open.
     virtual std::int32_t regOpenKey(RegKey root, const QString& subKey, std::uint32_t access,
                                     RegKey& key) = 0;
-    // buffer.size() is the room for the data on entry; dataSize receives the data's size.
+    // buffer.size() is the room for the data on entry; dataSize receives the data's size. The
+    // data come as the ANSI query gives them: text in the system's ANSI code page, with
+    // whatever terminating zero the registry holds.
     virtual std::int32_t regQueryValue(RegKey key, const QString& valueName, std::uint32_t& type,
                                        QByteArray& buffer, std::uint32_t& dataSize) = 0;
+    // Callers close only keys that were opened.
     virtual void regCloseKey(RegKey key) = 0;
 
     // Converts text that a registry call returned in the system's ANSI code page.

@@ -38,8 +38,13 @@ class FakePlatform : public ponpira::Platform {
     QStringList fileQueries;
     // key path -> value name -> value; keys present here open, others do not.
     QHash<QString, QHash<QString, Value>> registry;
+    // Keys listed here grant only these rights: an open that asks for more is refused, as
+    // for an ordinary user who may read a machine key but not write it.
+    QHash<QString, std::uint32_t> keyRights;
+    QStringList openRequests; // key paths, in the order they were asked for
     QList<std::uint32_t> openAccess;
     int openKeys = 0; // opened minus closed
+    int closeCalls = 0;
     QList<QPair<QWidget*, ponpira::ImeMode>> imeRequests;
 
     void messageBox(QWidget* parent, const QString& prompt, const QString& title) override {
@@ -61,10 +66,13 @@ class FakePlatform : public ponpira::Platform {
     }
     std::int32_t regOpenKey(ponpira::RegKey root, const QString& subKey, std::uint32_t access,
                             ponpira::RegKey& key) override {
+        openRequests.append(subKey);
         openAccess.append(access);
         key = 0;
         if (root != ponpira::hkeyLocalMachine || !registry.contains(subKey))
             return ponpira::errorFileNotFound;
+        if (keyRights.contains(subKey) && (access & ~keyRights[subKey]) != 0)
+            return ponpira::errorAccessDenied;
         keys_.append(subKey);
         key = static_cast<ponpira::RegKey>(keys_.size());
         ++openKeys;
@@ -73,7 +81,7 @@ class FakePlatform : public ponpira::Platform {
     std::int32_t regQueryValue(ponpira::RegKey key, const QString& valueName, std::uint32_t& type,
                                QByteArray& buffer, std::uint32_t& dataSize) override {
         if (key == 0 || key > static_cast<ponpira::RegKey>(keys_.size()))
-            return 6; // ERROR_INVALID_HANDLE
+            return ponpira::errorInvalidHandle;
         const auto& values = registry[keys_[int(key - 1)]];
         if (!values.contains(valueName))
             return ponpira::errorFileNotFound;
@@ -90,7 +98,8 @@ class FakePlatform : public ponpira::Platform {
         return ponpira::errorSuccess;
     }
     void regCloseKey(ponpira::RegKey key) override {
-        if (key != 0)
+        ++closeCalls;
+        if (key != 0 && key <= static_cast<ponpira::RegKey>(keys_.size()))
             --openKeys;
     }
     QString fromAnsi(const QByteArray& bytes) override { return QString::fromUtf8(bytes); }
