@@ -1,17 +1,178 @@
 #include "about/frmabout.h"
 
+#include "about/sysinfo.h"
 #include "app/appinfo.h"
+#include "app/convert.h"
 #include "app/fonts.h"
+#include "app/guard.h"
+#include "app/twips.h"
+#include "app/windowset.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
 
 namespace ponpira {
+
+namespace {
+
+// The client area: 5730 x 2415 twips, its top-left corner at (2340, 1935) on the screen.
+constexpr int clientLeft = 2340;
+constexpr int clientTop = 1935;
+constexpr int clientWidth = 5730;
+constexpr int clientHeight = 2415;
+
+// A horizontal line control: a strip of colour as thick as its border width. Clicks go
+// through to whatever lies below, as they would on a drawn line.
+class HorizontalLine : public QWidget {
+  public:
+    HorizontalLine(QWidget* parent, const QString& name, int x1Twips, int x2Twips, int yTwips,
+                   int thickness, QColor color)
+        : QWidget(parent), color_(color) {
+        setObjectName(name);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(px(x1Twips), px(yTwips), px(x2Twips) - px(x1Twips), thickness);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), color_); }
+
+  private:
+    QColor color_;
+};
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                  bool black) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAutoFillBackground(true);
+    if (black) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(rect);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+} // namespace
 
 frmAbout::frmAbout(WindowSet& windows, Platform& platform, QWidget* parent)
     : QDialog(parent), windows_(windows), platform_(platform) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(AppInfo::Title() + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
+    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowIcon(appIcon());
-    (void)windows_;
-    (void)platform_;
+    // A fixed dialog frame whose title bar carries only the close box.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+    setSizeGripEnabled(false);
+    setFixedSize(px(clientWidth), px(clientHeight));
+    // The client area's corner, not the frame's, goes to the given place.
+    setGeometry(px(clientLeft), px(clientTop), px(clientWidth), px(clientHeight));
+
+    buildControls();
+    Form_Load();
+}
+
+void frmAbout::buildControls() {
+    // Created bottom-most first: a later sibling is drawn over an earlier one, and the
+    // overlapping boxes are part of the look (the version line sits over the title's second
+    // line, the warning over the second sentence, OK over its corner).
+    lblDescription =
+        makeLabel(this, QStringLiteral("lblDescription"),
+                  QStringLiteral("指定時間内に何回クリックできるかという単純なゲームです。"),
+                  twipsRect(720, 720, 4725, 450), true);
+    lblDescription2 =
+        makeLabel(this, QStringLiteral("lblDescription2"),
+                  QStringLiteral("結果送信で、掲示板に結果を書き込むことができます。"),
+                  twipsRect(720, 960, 4575, 735), false);
+    lblTitle = makeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("ポンピラ"),
+                         twipsRect(720, 240, 3885, 480), true);
+    lblDisclaimer = makeLabel(this, QStringLiteral("lblDisclaimer"),
+                              QStringLiteral("警告: ..マウスを壊さないように注意してください。"),
+                              twipsRect(120, 1440, 3870, 825), true);
+    lblVersion = makeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Ver 1.1"),
+                           twipsRect(720, 480, 3885, 225), false);
+
+    // Etched separator: a grey line over a wider white one twice as thick, so white shows
+    // just below the grey.
+    Line1[0] = new HorizontalLine(this, QStringLiteral("Line1(0)"), 0, 5549, 1320, 2,
+                                  QColor(0xFF, 0xFF, 0xFF));
+    Line1[1] = new HorizontalLine(this, QStringLiteral("Line1(1)"), 90, 5654, 1320, 1,
+                                  QColor(0x80, 0x80, 0x80));
+
+    cmdSysInfo = makeButton(this, QStringLiteral("cmdSysInfo"), QStringLiteral("ｼｽﾃﾑ情報(&S)..."),
+                            twipsRect(4200, 1920, 1380, 345));
+    cmdOK = makeButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"),
+                       twipsRect(4200, 1440, 1380, 345));
+    // OK is both the default and the cancel button: Enter presses it unless the focus is on
+    // the other button, Esc presses it always (see reject()).
+    cmdOK->setDefault(true);
+    cmdOK->setAutoDefault(true);
+    cmdSysInfo->setAutoDefault(true);
+
+    // The picture box sizes itself to the 32 x 32 icon inside its sunken border.
+    picIcon = new QLabel(this);
+    picIcon->setObjectName(QStringLiteral("picIcon"));
+    picIcon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picIcon->setLineWidth(2);
+    picIcon->setPixmap(appIcon().pixmap(32, 32));
+    picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picIcon->setAutoFillBackground(true);
+    picIcon->setFocusPolicy(Qt::StrongFocus);
+    const int border = 2 * picIcon->frameWidth();
+    picIcon->setGeometry(px(240), px(240), 32 + border, 32 + border);
+
+    setTabOrder(cmdOK, picIcon);
+    setTabOrder(picIcon, cmdSysInfo);
+    cmdOK->setFocus();
+
+    connectHandler(platform_, cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connectHandler(platform_, cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+}
+
+void frmAbout::Form_Load() {
+    setWindowTitle(AppInfo::Title() + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
+    const Int16 major = AppInfo::Major;
+    const Int16 minor = AppInfo::Minor;
+    const Int16 revision = AppInfo::Revision;
+    lblVersion->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + toText(major) + u'.' + toText(minor) + u'.' +
+                        toText(revision));
+    lblTitle->setText(AppInfo::Title());
+}
+
+void frmAbout::cmdOK_Click() {
+    windows_.unload(this);
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    StartSysInfo();
+}
+
+void frmAbout::reject() {
+    cmdOK->click();
+}
+
+void frmAbout::StartSysInfo() {
+    sysinfo::startSysInfo(platform_, this);
+}
+
+bool frmAbout::GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
+                           QString& KeyVal) {
+    return sysinfo::getKeyValue(platform_, KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 
 } // namespace ponpira
