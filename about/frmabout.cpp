@@ -107,8 +107,8 @@ void frmAbout::buildControls() {
     lblVersion = makeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Ver 1.1"),
                            twipsRect(720, 480, 3885, 225), false);
 
-    // Etched separator: a grey line over a wider white one twice as thick, so white shows
-    // just below the grey.
+    // Etched separator: a grey line over a white one twice as thick that starts further left,
+    // so white shows just below the grey.
     Line1[0] = new HorizontalLine(this, QStringLiteral("Line1(0)"), 0, 5549, 1320, 2,
                                   QColor(0xFF, 0xFF, 0xFF));
     Line1[1] = new HorizontalLine(this, QStringLiteral("Line1(1)"), 90, 5654, 1320, 1,

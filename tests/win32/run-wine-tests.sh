@@ -22,8 +22,6 @@ fail() {
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 ||
     command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 ||
     skip "no MinGW-w64 C++ compiler (package g++-mingw-w64-x86-64-posix)"
-command -v x86_64-w64-mingw32-windres >/dev/null 2>&1 ||
-    skip "no x86_64-w64-mingw32-windres (package binutils-mingw-w64-x86-64)"
 
 WINE=${WINE:-}
 if [ -z "$WINE" ]; then
@@ -52,7 +50,8 @@ locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8' ||
 # Wine's input method lives in its X11 driver: run the rest on a virtual X display where one
 # can be had. Without it the null driver still lets windows exist, and the test checks less.
 # PONPIRA_WINE_XVFB=no forces the latter.
-if [ -z "${PONPIRA_WINE_XVFB:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+if [ -z "${PONPIRA_WINE_XVFB:-}" ] && command -v xvfb-run >/dev/null 2>&1 &&
+    command -v xauth >/dev/null 2>&1; then
     PONPIRA_WINE_XVFB=1 exec xvfb-run -a -s "-nolisten tcp" sh "$0" "$@"
 fi
 on_xvfb() { [ "${PONPIRA_WINE_XVFB:-}" = 1 ]; }
