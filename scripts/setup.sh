@@ -40,7 +40,9 @@ ensure_japanese_locale() {
 
 configure_and_build() {
     if [ ! -f "$build/build.ninja" ]; then
-        cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+        # shellcheck disable=SC2086 # PONPIRA_CMAKE_ARGS is a list of options
+        cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            ${PONPIRA_CMAKE_ARGS:-} >/dev/null
     fi
     cmake --build "$build" -- -j"$(nproc)"
 }
