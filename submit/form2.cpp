@@ -107,6 +107,12 @@ Form2::Form2(WindowSet& windows, Platform& platform, QWidget* parent)
     buildControls();
 }
 
+Form2::~Form2() {
+    // The text boxes are destroyed after this class's members, and the focus leaving them on
+    // the way must not reach the mode table that is already gone.
+    disconnect(imeConnection_);
+}
+
 QLineEdit* Form2::makeTextBox(const QString& name, QRect rect, ImeMode mode) {
     auto* box = new QLineEdit(this);
     box->setObjectName(name);
@@ -185,11 +191,12 @@ void Form2::buildControls() {
     // A box asks for its input-method mode once Qt's own input context has taken the focus
     // change, so that the mode is not undone by Qt re-enabling the input method after a
     // password box.
-    connect(qApp, &QGuiApplication::focusObjectChanged, this, [this](QObject* object) {
-        const auto mode = imeModes_.constFind(object);
-        if (mode != imeModes_.constEnd())
-            platform_.applyImeMode(static_cast<QWidget*>(object), *mode);
-    });
+    imeConnection_ =
+        connect(qApp, &QGuiApplication::focusObjectChanged, this, [this](QObject* object) {
+            const auto mode = imeModes_.constFind(object);
+            if (mode != imeModes_.constEnd())
+                platform_.applyImeMode(static_cast<QWidget*>(object), *mode);
+        });
 
     connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
     connectHandler(platform_, Command2, &QPushButton::clicked, this, &Form2::Command2_Click);

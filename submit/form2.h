@@ -22,6 +22,7 @@ class Form2 : public QWidget {
 
   public:
     Form2(WindowSet& windows, Platform& platform, QWidget* parent = nullptr);
+    ~Form2() override;
 
     // "送信": posts the shown result to the board and hides the window.
     void Command1_Click();
@@ -64,6 +65,7 @@ class Form2 : public QWidget {
 
     // The input-method mode each text box asks for when it takes the focus.
     QHash<QObject*, ImeMode> imeModes_;
+    QMetaObject::Connection imeConnection_;
 };
 
 } // namespace ponpira
