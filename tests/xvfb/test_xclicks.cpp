@@ -1,0 +1,114 @@
+// Clicks and key presses sent by another X client through a real X server into a real game:
+// none may be lost and none counted twice. Only the amount of input is fixed; nothing here is
+// timed, so a slow machine only makes the test take longer.
+
+#include "app/windows.h"
+#include "fakeplatform.h"
+#include "game/form1.h"
+#include "xtestinput.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <X11/keysym.h>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// Counts the double-clicks that reach a widget.
+class DoubleClicks : public QObject {
+  public:
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonDblClick)
+            ++count;
+        return false;
+    }
+};
+
+struct Game {
+    FakePlatform platform;
+    ponpira::Windows windows{platform, [] {}};
+    ponpira::Form1& form = windows.form1();
+    QPushButton* button = form.findChild<QPushButton*>(QStringLiteral("Command1"));
+
+    void choose(const char* item) { form.findChild<QAction*>(QLatin1String(item))->trigger(); }
+    QString clicks() const { return form.findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
+};
+
+} // namespace
+
+class TestXClicks : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    // A thousand clicks at full speed: the X server's timestamps turn every other press into a
+    // double-click for Qt, and each must still count exactly once, in Label3 and in the end
+    // message.
+    void thousandFastClicksCountExactly() {
+        Game g;
+        g.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g.form));
+        g.choose("long"); // 30 s: time enough for a slow machine to take every click
+        DoubleClicks doubleClicks;
+        g.button->installEventFilter(&doubleClicks);
+
+        ponpira::xtest::Input input;
+        const std::string why = input.open();
+        QVERIFY2(why.empty(), why.c_str());
+        const QPoint at = g.button->mapToGlobal(g.button->rect().center());
+        input.moveTo(at.x(), at.y());
+        {
+            std::jthread sender([&input] { input.click(1000); });
+            QTRY_COMPARE_WITH_TIMEOUT(g.clicks(), QStringLiteral("1000"), 60000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(g.platform.messages.size(), 1, 60000);
+        QCOMPARE(g.platform.messages[0].prompt,
+                 QStringLiteral("あなたは30秒で1000回クリックすることができました。"));
+        QCOMPARE(g.clicks(), QStringLiteral("1000"));
+        // Otherwise this test would not have tried the double-click path at all.
+        QVERIFY2(doubleClicks.count > 0, "no press arrived as a double-click");
+    }
+
+    // A button fires when Space is released: each tap counts once. The taps are 2 ms apart:
+    // closer taps look exactly like a held key to Qt on X (see tapKey).
+    void spaceCountsOncePerTap() {
+        Game g;
+        g.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g.form));
+        g.choose("short");
+        g.form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&g.form));
+        g.button->setFocus();
+        QTRY_VERIFY(g.button->hasFocus());
+
+        ponpira::xtest::Input input;
+        const std::string why = input.open();
+        QVERIFY2(why.empty(), why.c_str());
+        input.tapKey(XK_space, 100, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(g.clicks(), QStringLiteral("100"), 30000);
+        // Anything still on its way would be counted by now.
+        QTest::qWait(500);
+        QCOMPARE(g.clicks(), QStringLiteral("100"));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    {
+        ponpira::xtest::Input probe;
+        if (const std::string why = probe.open(); !why.empty()) {
+            std::printf("skipped: %s\n", why.c_str());
+            return 77;
+        }
+    }
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestXClicks test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_xclicks.moc"
