@@ -74,6 +74,11 @@ frmAbout::frmAbout(WindowSet& windows, Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setWindowIcon(appIcon());
+    // The proportional face of a Japanese desktop: the fixed-pitch fallback that a bare
+    // system offers is too wide, and the first sentence's end would wrap under the second.
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPointSize(9);
+    setFont(font);
     // A fixed dialog frame whose title bar carries only the close box.
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -124,17 +129,21 @@ void frmAbout::buildControls() {
     cmdOK->setAutoDefault(true);
     cmdSysInfo->setAutoDefault(true);
 
-    // The picture box sizes itself to the 32 x 32 icon inside its sunken border.
+    // The picture box keeps its 300 x 300 twips, which its sunken border and the 16 x 16
+    // image fill exactly; the 32 x 32 image would grow it over the title's first letter. On a
+    // high-density screen the pixmap is taken at the screen's ratio, so the larger images
+    // keep it sharp.
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picIcon->setLineWidth(2);
-    picIcon->setPixmap(appIcon().pixmap(32, 32));
+    picIcon->setGeometry(twipsRect(240, 240, 300, 300));
+    const int side = picIcon->contentsRect().width();
+    picIcon->setPixmap(appIcon().pixmap(QSize(side, side), devicePixelRatioF()));
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picIcon->setAutoFillBackground(true);
     picIcon->setFocusPolicy(Qt::StrongFocus);
-    const int border = 2 * picIcon->frameWidth();
-    picIcon->setGeometry(px(240), px(240), 32 + border, 32 + border);
+    picIcon->setAccessibleName(QStringLiteral("ポンピラのアイコン"));
 
     setTabOrder(cmdOK, picIcon);
     setTabOrder(picIcon, cmdSysInfo);
