@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "submit/form2.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QLabel>
 #include <QLayout>
@@ -35,6 +36,32 @@ QFont labelFont(const QString& face, qreal points, int weight) {
     return font;
 }
 
+// What a number label counts, for a screen reader: on screen the digits speak for themselves.
+const char* const countsProperty = "ponpiraCounts";
+
+// A number label is read as what it counts, then the number: 「クリック回数 42」. A label
+// without a fixed accessible name reports each new text as a name change, so the count reaches
+// a screen reader as it goes up.
+class CounterAccessible : public QAccessibleWidget {
+  public:
+    explicit CounterAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        const auto* label = static_cast<const QLabel*>(widget());
+        const QString what = label->property(countsProperty).toString();
+        return label->text().isEmpty() ? what : what + u' ' + label->text();
+    }
+};
+
+QAccessibleInterface* counterAccessible(const QString&, QObject* object) {
+    auto* label = qobject_cast<QLabel*>(object);
+    if (label && label->property(countsProperty).isValid())
+        return new CounterAccessible(label);
+    return nullptr;
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
     auto* label = new QLabel(caption, parent);
     label->setObjectName(name);
@@ -52,6 +79,12 @@ Form1::Form1(WindowSet& windows, Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(AppInfo::Title());
     setWindowIcon(appIcon());
+    // Before any control exists, so that no interface is made for a number label without it.
+    static const bool countersReadable = [] {
+        QAccessible::installFactory(counterAccessible);
+        return true;
+    }();
+    Q_UNUSED(countersReadable);
     // Fixed single border: a title bar with the system menu and close box, nothing to resize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -80,12 +113,14 @@ void Form1::buildControls() {
 
     Label1 = makeLabel(client, QStringLiteral("Label1"), {}, twipsRect(240, 240, 1095, 615));
     Label1->setFont(labelFont(QStringLiteral("Arial"), 24, 700));
+    Label1->setProperty(countsProperty, QStringLiteral("経過秒数"));
     Label2 = makeLabel(client, QStringLiteral("Label2"), QStringLiteral("秒"),
                        twipsRect(1440, 360, 495, 495));
     Label2->setFont(labelFont(QStringLiteral("ＭＳ Ｐゴシック"), 24, 400));
     // Starts 120 twips above the client area: the top of its big digits is cut off.
     Label3 = makeLabel(client, QStringLiteral("Label3"), {}, twipsRect(2280, -120, 2055, 1095));
     Label3->setFont(labelFont(QStringLiteral("Arial Black"), 48, 700));
+    Label3->setProperty(countsProperty, QStringLiteral("クリック回数"));
     Label4 = makeLabel(client, QStringLiteral("Label4"), QStringLiteral("回"),
                        twipsRect(4440, 600, 615, 615));
     Label4->setFont(labelFont(QStringLiteral("ＭＳ Ｐゴシック"), 26.25, 400));
