@@ -1,0 +1,66 @@
+# What `cmake --install` puts in place, and the Debian package that CPack makes of it:
+# the game, the board server, the desktop entry, the icons and the AppStream metainfo.
+
+include(GNUInstallDirs)
+
+set(PONPIRA_APP_ID "io.github.ponpira.Ponpira")
+set(PONPIRA_HOMEPAGE "https://github.com/ponpira/ponpira" CACHE STRING
+    "Home page named in the package and the AppStream metainfo")
+set(PONPIRA_SCREENSHOT_URL "https://raw.githubusercontent.com/ponpira/ponpira/main/docs/screenshots"
+    CACHE STRING "Where software centres fetch the screenshots of docs/screenshots from")
+set(PONPIRA_PACKAGE_CONTACT "ポンピラ developers <ponpira@example.org>" CACHE STRING
+    "Maintainer of the Debian package")
+
+install(TARGETS ponpira RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# ponpira-board installs itself from board/ when it is built.
+
+if(UNIX AND NOT APPLE)
+    set(_res ${PROJECT_SOURCE_DIR}/resources)
+    install(FILES ${_res}/${PONPIRA_APP_ID}.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+    configure_file(${_res}/${PONPIRA_APP_ID}.metainfo.xml.in
+                   ${PROJECT_BINARY_DIR}/${PONPIRA_APP_ID}.metainfo.xml @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/${PONPIRA_APP_ID}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+    # The hand-drawn 16 and 32 pixel images and the renderings of ponpira.svg, which goes in
+    # as the scalable icon.
+    foreach(size 16 32 48 64 128 256)
+        install(FILES ${_res}/icons/ponpira-${size}.png
+                DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+                RENAME ${PONPIRA_APP_ID}.png)
+    endforeach()
+    install(FILES ${_res}/ponpira.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
+            RENAME ${PONPIRA_APP_ID}.svg)
+endif()
+
+# CPack: `cpack -G DEB` in the build folder.
+set(CPACK_PACKAGE_NAME ponpira)
+set(CPACK_PACKAGE_VENDOR "ポンピラ developers")
+set(CPACK_PACKAGE_CONTACT "${PONPIRA_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "click-speed game: how many clicks in 10, 20 or 30 seconds")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "ポンピラ is a small desktop game: choose 10, 20 or 30 seconds and click\n"
+    "the big button as often as you can. The button counts down the last\n"
+    "seconds, and a message tells how many clicks you made. A demo plays by\n"
+    "itself, and a result can be posted to a bulletin board through the web\n"
+    "browser. The local board server, ponpira-board, is included.\n"
+    "All of the game's text is Japanese.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PONPIRA_HOMEPAGE}")
+# The libraries come from dpkg-shlibdeps; what it cannot see is listed here: Qt's platform
+# plugins (without them no window opens) and a Japanese font (without one the captions are
+# empty boxes).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk")
+# The result is posted by opening the board in the default browser.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2")
+
+include(CPack)
