@@ -101,6 +101,9 @@ Form2::Form2(WindowSet& windows, Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("結果送信"));
     setWindowIcon(appIcon());
+    // The proportional face of a Japanese desktop: with the fixed-pitch fallback that a bare
+    // system offers, Label11's sentence is too wide for its one-line box and loses its end.
+    setFont(gothic(9));
     // The default resizable frame; the controls keep their places when it is resized, and
     // where it opens is the window system's choice.
     resize(px(clientWidth), px(clientHeight));
@@ -166,6 +169,16 @@ void Form2::buildControls() {
     // player widens the window.
     Label13 = makeLabel(this, QStringLiteral("Label13"), {}, twipsRect(4920, 6000, 255, 135));
     Label13->setVisible(false);
+
+    // A screen reader names each box after the caption beside it, and says what the two
+    // numbers, read out as they are, count.
+    Text1->setAccessibleName(Label3->text());
+    Text2->setAccessibleName(Label4->text());
+    Text3->setAccessibleName(Label5->text());
+    Text4->setAccessibleName(Label10->text());
+    Text5->setAccessibleName(Label12->text());
+    Label6->setAccessibleDescription(QStringLiteral("経過秒数"));
+    Label7->setAccessibleDescription(QStringLiteral("クリック回数"));
 
     // The e-mail address and the home page are Latin text; the player may still switch the
     // input method on.
