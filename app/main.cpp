@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QFont>
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,8 +21,15 @@ int main(int argc, char* argv[]) {
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ponpira"));
-    QApplication::setApplicationDisplayName(QStringLiteral("ポンピラ"));
+    // No application display name: Qt would append it to every window's caption.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ponpira.Ponpira"));
     QApplication::setWindowIcon(ponpira::appIcon());
+    // Controls without a font of their own use the classic Japanese UI face at 9 points. Left to
+    // fontconfig, a Japanese locale often picks a fixed-width face, and "DEMO" looks typed.
+    ponpira::installFontSubstitutions();
+    QFont uiFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    uiFont.setPointSize(9);
+    QApplication::setFont(uiFont);
     // Hidden windows must not end the program behind the player's back; ending is explicit.
     QApplication::setQuitOnLastWindowClosed(false);
 
