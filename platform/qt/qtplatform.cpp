@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QUrl>
 
@@ -11,6 +12,8 @@ namespace ponpira {
 void QtPlatform::messageBox(QWidget* parent, const QString& prompt, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::ApplicationModal);
+    // A plain OK, as the box asks for no icon; some desktop themes decorate dialog buttons.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
