@@ -1,10 +1,9 @@
-// Plays the game and posts its results through the real windows and the real Qt platform,
-// so that the URL leaves the program the way it does for a player. run_e2e.py starts this
-// with a stand-in xdg-open first on PATH and checks what the board received.
+// Posting end to end. Starts the real ponpira-board with a fresh database, plays the game and
+// posts two results through the real windows and the real Qt platform, so that the URL leaves
+// the program as it does for a player; the stand-in xdg-open fetches it with curl from that
+// board. Then "ponpira-board --dump" must show, field by field, what was typed.
 //
-// Usage: e2e_post ENTRIES.json, where the file holds {"posts": [{"name", "email", "url",
-// "comment", "pwd"}, ...]}: the first is posted from a normal 10-second game of 85 clicks, the
-// second from a demo run.
+// Usage: e2e_post PONPIRA-BOARD XDG-OPEN-FOLDER BOARD-HOST
 
 #include "app/timer.h"
 #include "app/windows.h"
@@ -15,7 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFile>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,27 +22,27 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
-#include <QUrl>
-#include <cstdio>
 
 using namespace ponpira;
 
 namespace {
 
+// Hostile text in every box (name, e-mail, home page, comment, password): query delimiters,
+// escapes, spaces, pasted line breaks, Japanese, characters outside code page 932, emoji.
+const QStringList typed[] = {
+    {"た&ろ=う#?+%;  𠮷😀", "a+b@example.jp&pwd=stolen", "http://example.jp/?q=1&r=2#frag",
+     "がんばった&pwd=x\r\n2行目 100% ; +plus+ %41 👍🏽", "p@ss w0rd&cook=off=#?"},
+    {"デモ\n太郎 ｶﾀｶﾅ", "", "", "&&==??##  ", "%00%zz🔑"}};
+
 int failures = 0;
 
 void fail(const QString& what) {
-    std::fprintf(stderr, "FAIL: %s\n", qPrintable(what));
+    qWarning("FAIL: %s", qPrintable(what));
     ++failures;
-}
-
-template <typename T = QWidget> T* child(QObject* parent, const char* name) {
-    auto* w = parent->findChild<T*>(QString::fromLatin1(name));
-    if (!w)
-        qFatal("no child named %s", name);
-    return w;
 }
 
 // The offscreen platform has no desktop services, so it would refuse every URL. This does
@@ -54,41 +53,17 @@ class UnixOpener : public QObject {
 
   public Q_SLOTS:
     void open(const QUrl& url) {
-        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-        if (opener.isEmpty() ||
-            !QProcess::startDetached(opener, {QString::fromLatin1(url.toEncoded())}))
+        if (!QProcess::startDetached(QStringLiteral("xdg-open"),
+                                     {QString::fromLatin1(url.toEncoded())}))
             fail(QStringLiteral("could not start xdg-open"));
     }
 };
 
-// Message boxes are modal and would wait for a player. The end of a game shows "結果"; any
-// other box means that a post was refused.
-void watchMessageBoxes(QObject* parent) {
-    auto* timer = new QTimer(parent);
-    QObject::connect(timer, &QTimer::timeout, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        if (box->windowTitle() != QStringLiteral("結果"))
-            fail(QStringLiteral("message box %1: %2").arg(box->windowTitle(), box->text()));
-        box->done(QMessageBox::Ok);
-    });
-    timer->start(20);
-}
-
-void post(Windows& windows, const QJsonObject& entries) {
-    windows.form1().findChild<QAction*>(QStringLiteral("send"))->trigger();
-    Form2* form = windows.loadedForm2();
-    const char* const boxes[] = {"Text1", "Text2", "Text3", "Text4", "Text5"};
-    const char* const keys[] = {"name", "email", "url", "comment", "pwd"};
-    for (int i = 0; i < 5; ++i) {
-        auto* box = child<QLineEdit>(form, boxes[i]);
-        box->clear();
-        box->insert(entries.value(QString::fromLatin1(keys[i])).toString());
-    }
-    child<QPushButton>(form, "Command1")->click();
-    if (form->isVisible())
-        fail(QStringLiteral("the result window stayed open after 送信"));
+QJsonArray storedPosts(const QString& board, const QString& db) {
+    QProcess dump;
+    dump.start(board, {QStringLiteral("--dump"), QStringLiteral("--db"), db});
+    dump.waitForFinished(60000);
+    return QJsonDocument::fromJson(dump.readAllStandardOutput()).array();
 }
 
 } // namespace
@@ -96,49 +71,124 @@ void post(Windows& windows, const QJsonObject& entries) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 2)
-        qFatal("usage: e2e_post ENTRIES.json");
-    QFile file(QString::fromLocal8Bit(argv[1]));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", argv[1]);
-    const QJsonArray posts = QJsonDocument::fromJson(file.readAll()).object()["posts"].toArray();
-    if (posts.size() != 2)
-        qFatal("expected two posts");
+    if (argc != 4)
+        qFatal("usage: e2e_post PONPIRA-BOARD XDG-OPEN-FOLDER BOARD-HOST");
+    const QString boardExe = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir tmp;
+    const QString db = tmp.filePath(QStringLiteral("board.sqlite3"));
+    const QString log = tmp.filePath(QStringLiteral("opened.log"));
+    QProcess board;
+    board.start(boardExe,
+                {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), db});
+    board.waitForReadyRead(30000);
+    const QString port =
+        QRegularExpression(QStringLiteral(R"(^listening on http://127\.0\.0\.1:(\d+)/)"))
+            .match(QString::fromLocal8Bit(board.readLine()))
+            .captured(1);
+    if (port.isEmpty())
+        qFatal("ponpira-board did not start");
+    qputenv("PATH", QByteArray(argv[2]) + ':' + qgetenv("PATH"));
+    qputenv("E2E_BOARD_PORT", port.toLatin1());
+    qputenv("E2E_OPENED_LOG", log.toLocal8Bit());
 
     UnixOpener opener;
     if (QGuiApplication::platformName() == QStringLiteral("offscreen"))
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &opener, "open");
-    watchMessageBoxes(&app);
+    // Message boxes are modal and would wait for a player. The end of a game shows "結果";
+    // any other box means that a post was refused.
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (box->windowTitle() != QStringLiteral("結果"))
+                fail(QStringLiteral("message box %1: %2").arg(box->windowTitle(), box->text()));
+            box->done(QMessageBox::Ok);
+        }
+    });
+    watcher.start(20);
 
     QtPlatform platform;
     Windows windows(platform, [] {});
     Form1& form1 = windows.form1();
     form1.show();
-    auto choose = [&](const char* item) { child<QAction>(&form1, item)->trigger(); };
+    auto choose = [&](const char* item) {
+        form1.findChild<QAction*>(QLatin1String(item))->trigger();
+    };
     auto tick = [&](const char* timer, int times) {
         for (int i = 0; i < times; ++i)
-            Q_EMIT child<Timer>(&form1, timer)->tick();
+            Q_EMIT form1.findChild<Timer*>(QLatin1String(timer))->tick();
     };
-
-    // Both steps run from the event loop, where the message-box watcher can answer "結果".
+    auto post = [&](const QStringList& texts) {
+        choose("send");
+        Form2* form = windows.loadedForm2();
+        for (int i = 0; i < 5; ++i) {
+            auto* box = form->findChild<QLineEdit*>(QStringLiteral("Text%1").arg(i + 1));
+            box->clear();
+            box->insert(texts[i]);
+        }
+        form->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    };
+    // Both posts are made from the event loop, where the watcher can answer "結果".
     QTimer::singleShot(0, [&] {
         choose("short");
-        auto* button = child<QPushButton>(&form1, "Command1");
         for (int i = 0; i < 85; ++i)
-            button->click();
+            form1.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         tick("Timer1", 10);
-        post(windows, posts[0].toObject());
-
+        post(typed[0]);
         choose("reset");
         choose("demo");
         tick("Timer2", 125);
         tick("Timer1", 10);
-        post(windows, posts[1].toObject());
-        QApplication::exit(failures == 0 ? 0 : 1);
+        post(typed[1]);
+        QApplication::quit();
     });
-    const int status = QApplication::exec();
+    QApplication::exec();
+
+    // The opener runs on its own: wait, bounded, for both posts to be stored.
+    QElapsedTimer waited;
+    waited.start();
+    QJsonArray stored;
+    while ((stored = storedPosts(boardExe, db)).size() < 2 &&
+           !waited.hasExpired(failures ? 5000 : 60000))
+        QThread::msleep(200);
+    board.terminate();
+    board.waitForFinished(60000);
+    QByteArray files;
+    for (const QString& path : {db, db + QStringLiteral("-wal")}) {
+        QFile file(path);
+        files += file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    if (stored.size() != 2)
+        fail(QStringLiteral("the board stored %1 posts, expected 2").arg(stored.size()));
+    for (int i = 0; i < 2 && stored.size() == 2; ++i) {
+        QJsonObject got = stored[i].toObject();
+        got.remove(QStringLiteral("id"));
+        got.remove(QStringLiteral("posted_at"));
+        const QJsonObject want{
+            {"board", i ? "demo" : "main"},
+            {"name", typed[i][0]},
+            {"email", typed[i][1]},
+            {"subject", "結果"},
+            {"comment",
+             QStringLiteral("私は10秒で%1回クリックできました。").arg(i ? 125 : 85) + typed[i][3]},
+            {"url", typed[i][2]},
+            {"has_password", true}};
+        if (got != want)
+            fail(QStringLiteral("stored %1\nexpected %2")
+                     .arg(QString::fromUtf8(QJsonDocument(got).toJson()),
+                          QString::fromUtf8(QJsonDocument(want).toJson())));
+        if (files.contains(typed[i][4].toUtf8()))
+            fail(QStringLiteral("post %1: the deletion password is stored in clear").arg(i + 1));
+    }
+    // What the program handed to the opener: one argument, on the build's board host.
+    QFile opened(log);
+    opened.open(QIODevice::ReadOnly);
+    const QByteArray calls = opened.readAll();
+    const QByteArray call = "argc 1\narg http://" + QByteArray(argv[3]) + "/home/velmora/";
+    if (calls.count("argc ") != 2 || calls.count(call) != 2)
+        fail(QStringLiteral("unexpected xdg-open calls:\n") + QString::fromUtf8(calls));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    return status;
+    return failures == 0 ? 0 : 1;
 }
 
 #include "e2e_post.moc"
