@@ -29,9 +29,10 @@ double toDouble(const QString& text) {
         QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
     if (!number.match(t).hasMatch())
         throw ConversionError(text);
-    bool ok = false;
-    const double value = t.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
+    // Qt reports a number too small for a double as a failure too, with the value 0 that it
+    // rounds to; only a number too large for a double is out of range.
+    const double value = t.toDouble();
+    if (!std::isfinite(value))
         throw OverflowError();
     return value;
 }
