@@ -25,13 +25,19 @@ void installFontSubstitutions() {
 }
 
 QIcon appIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 48, 64, 128, 256}) {
-        const QString file = QStringLiteral(":/icons/ponpira-%1.png").arg(size);
-        if (QFile::exists(file))
-            icon.addFile(file, QSize(size, size));
-    }
-    return icon;
+    // Loaded once and shared. Qt's pixmap cache keys the scaled copies by icon, so an icon
+    // loaded afresh for every window left one more copy in the cache each time the About
+    // window opened. Never freed: pixmaps must not be destroyed after the application object.
+    static const QIcon* const icon = [] {
+        auto* loaded = new QIcon;
+        for (const int size : {16, 32, 48, 64, 128, 256}) {
+            const QString file = QStringLiteral(":/icons/ponpira-%1.png").arg(size);
+            if (QFile::exists(file))
+                loaded->addFile(file, QSize(size, size));
+        }
+        return loaded;
+    }();
+    return *icon;
 }
 
 } // namespace ponpira
