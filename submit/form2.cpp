@@ -37,6 +37,17 @@ class UrlTooLongError : public Error {
                                "コメントなどを短くしてから、もう一度「送信」を押してください。")) {}
 };
 
+// Half of a surrogate pair, pasted from a broken source, has no UTF-8 form: the browser would
+// send a replacement character or bytes that the board cannot read.
+class BrokenTextError : public Error {
+  public:
+    BrokenTextError()
+        : Error(QStringLiteral("入力された内容に送信できない壊れた文字が含まれているため、"
+                               "結果を送信できません。\n"
+                               "貼り付けた文字などを入力し直してから、"
+                               "もう一度「送信」を押してください。")) {}
+};
+
 class OpenFailedError : public Error {
   public:
     OpenFailedError()
@@ -247,6 +258,11 @@ void Form2::Command1_Click() {
 
     // Everything below leaves the window open with what was typed, so the player can mend
     // the entry or try again.
+    for (const QString* text :
+         {&post.name, &post.email, &post.comment, &post.homePage, &post.password}) {
+        if (!text->isValidUtf16())
+            throw BrokenTextError();
+    }
     if (encodedUrlBytes(url) > maxUrlBytes)
         throw UrlTooLongError();
     if (!platform_.openUrl(this, url, AppInfo::Path()))
