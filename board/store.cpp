@@ -2,6 +2,7 @@
 
 #include "board/password.h"
 
+#include <exception>
 #include <sqlite3.h>
 
 namespace board {
@@ -175,7 +176,7 @@ struct Store::Connection {
 // Borrows a pooled connection for one call and gives it back afterwards.
 class Store::Lease {
   public:
-    explicit Lease(Store& store) : store_(store) {
+    explicit Lease(Store& store) : store_(store), exceptions_(std::uncaught_exceptions()) {
         {
             std::lock_guard lock(store_.poolMutex_);
             if (!store_.idle_.empty()) {
@@ -187,6 +188,13 @@ class Store::Lease {
             conn_ = store_.open();
     }
     ~Lease() {
+        // A connection that failed, or that SQLite opened read-only because the file could not
+        // be written at the time, is let go rather than kept: the next call opens a fresh one,
+        // so posting works again by itself once the disk has room or the file is writable.
+        const bool failed = std::uncaught_exceptions() > exceptions_;
+        if (failed ||
+            (store_.mode_ == Mode::ReadWrite && sqlite3_db_readonly(conn_->db.handle, "main") == 1))
+            return;
         std::lock_guard lock(store_.poolMutex_);
         store_.idle_.push_back(std::move(conn_));
     }
@@ -197,6 +205,7 @@ class Store::Lease {
 
   private:
     Store& store_;
+    int exceptions_;
     std::unique_ptr<Connection> conn_;
 };
 
