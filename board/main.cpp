@@ -36,7 +36,7 @@ SIGINT or SIGTERM stops it after the requests in progress are answered.
 // The library listens with a queue of 5 pending connections: a burst of browsers opening
 // pages at once then loses SYNs and waits a second for the retry. listen() may be called again
 // on a listening socket to lengthen its queue.
-class Server : public httplib::Server {
+class Server : public board::BoundedServer {
   public:
     bool lengthenListenQueue() { return ::listen(svr_sock_, SOMAXCONN) == 0; }
 };

@@ -4,9 +4,14 @@
 #include "board/page.h"
 
 #include <charconv>
+#include <chrono>
+#include <cstring>
 #include <ctime>
-#include <httplib.h>
 #include <iostream>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace board {
 
@@ -179,6 +184,102 @@ void handle(Store& store, Board board, const httplib::Request& req, httplib::Res
     }
 }
 
+using Clock = std::chrono::steady_clock;
+
+// Waits until the socket is ready for events or the deadline passes.
+bool waitFor(socket_t sock, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{sock, events, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+        if (ready > 0)
+            return true;
+        if (ready < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+void socketAddress(socket_t sock, bool peer, std::string& ip, int& port) {
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    auto* a = reinterpret_cast<sockaddr*>(&address);
+    if ((peer ? ::getpeername(sock, a, &size) : ::getsockname(sock, a, &size)) != 0)
+        return;
+    char host[NI_MAXHOST], service[NI_MAXSERV];
+    if (::getnameinfo(a, size, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV) == 0) {
+        ip = host;
+        port = std::atoi(service);
+    }
+}
+
+// One connection, read through a buffer as the library's own stream does (it reads a request
+// a byte at a time), with a budget of bytes and a deadline for each request.
+class BoundedStream : public httplib::Stream {
+  public:
+    BoundedStream(socket_t sock, std::chrono::seconds readTimeout,
+                  std::chrono::seconds writeTimeout)
+        : sock_(sock), readTimeout_(readTimeout), writeTimeout_(writeTimeout) {}
+
+    // Waits for the next request of a kept-alive connection, then starts its budget.
+    bool nextRequest(std::chrono::seconds idle) {
+        if (begin_ == end_ && !waitFor(sock_, POLLIN, Clock::now() + idle))
+            return false;
+        budget_ = kMaxRequestBytes;
+        deadline_ = Clock::now() + std::chrono::seconds(kMaxRequestSeconds);
+        return true;
+    }
+
+    bool is_readable() const override {
+        return begin_ != end_ ||
+               waitFor(sock_, POLLIN, std::min(deadline_, Clock::now() + readTimeout_));
+    }
+    bool is_writable() const override {
+        return waitFor(sock_, POLLOUT, Clock::now() + writeTimeout_);
+    }
+    ssize_t read(char* ptr, size_t size) override {
+        if (begin_ == end_) {
+            // Over its budget or its time, a request ends here, and the library answers what
+            // it has with an error page (414 for a long request line, else 400).
+            if (budget_ == 0 || Clock::now() >= deadline_)
+                return 0;
+            if (!is_readable())
+                return Clock::now() >= deadline_ ? 0 : -1;
+            const ssize_t n = ::recv(sock_, buffer_, std::min(sizeof buffer_, budget_), 0);
+            if (n <= 0)
+                return n;
+            budget_ -= static_cast<std::size_t>(n);
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(n);
+        }
+        const std::size_t n = std::min(size, end_ - begin_);
+        std::memcpy(ptr, buffer_ + begin_, n);
+        begin_ += n;
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t write(const char* ptr, size_t size) override {
+        return is_writable() ? ::send(sock_, ptr, size, MSG_NOSIGNAL) : -1;
+    }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
+        socketAddress(sock_, true, ip, port);
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
+        socketAddress(sock_, false, ip, port);
+    }
+    socket_t socket() const override { return sock_; }
+
+  private:
+    socket_t sock_;
+    std::chrono::seconds readTimeout_, writeTimeout_;
+    Clock::time_point deadline_ = Clock::now();
+    std::size_t budget_ = 0;
+    char buffer_[4096];
+    std::size_t begin_ = 0, end_ = 0;
+};
+
 std::string regexFor(std::string_view path) {
     std::string out;
     for (char c : path) {
@@ -190,6 +291,24 @@ std::string regexFor(std::string_view path) {
 }
 
 } // namespace
+
+bool BoundedServer::process_and_close_socket(socket_t sock) {
+    BoundedStream stream(sock, std::chrono::seconds(read_timeout_sec_),
+                         std::chrono::seconds(write_timeout_sec_));
+    bool ok = false;
+    for (std::size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET;
+         --left) {
+        if (!stream.nextRequest(std::chrono::seconds(keep_alive_timeout_sec_)))
+            break;
+        bool closed = false;
+        ok = process_request(stream, left == 1, closed, nullptr);
+        if (!ok || closed)
+            break;
+    }
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return ok;
+}
 
 void setUpServer(httplib::Server& server, Store& store) {
     for (Board board : {Board::Main, Board::Demo}) {
