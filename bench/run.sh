@@ -119,6 +119,19 @@ for subject in game floor; do
     done
 done
 
+# Start-up in instructions, which the load of a shared machine does not change: each program
+# runs under callgrind on the X display until it has long been idle, then is stopped.
+step "start-up in instructions (callgrind)"
+for subject in game floor; do
+    program=$build/ponpira
+    [ "$subject" = floor ] && program=$bin/bench_floor
+    timeout -s TERM 30 valgrind --tool=callgrind --callgrind-out-file="$out/start.$subject" \
+        "$program" >>"$log" 2>&1 || true
+    total=$(awk '/^(summary|totals):/ {print $2; exit}' "$out/start.$subject" 2>/dev/null || true)
+    [ -n "$total" ] && printf 'start-up to idle, millions of instructions (callgrind)\t%s\t%s\n' \
+        "$subject" "$(awk -v t="$total" 'BEGIN {printf "%.1f", t / 1e6}')" >>"$results"
+done
+
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo
 echo "Machine: $(nproc) cores ($cpu), $(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo);" \
