@@ -56,7 +56,14 @@ timeout 300 "$WINE" wineboot --init >"$build/wineboot.log" 2>&1 ||
     { cat "$build/wineboot.log"; fail "wineboot did not finish"; }
 timeout 120 "$WINESERVER" -w
 add() {
-    timeout 60 "$WINE" reg add "$@" /f >/dev/null 2>&1 || fail "wine reg add $1 /v $3"
+    # Under load "wine reg add" now and then fails without saying why; a retry succeeds.
+    local try out
+    for try in 1 2 3; do
+        out=$(timeout 60 "$WINE" reg add "$@" /f 2>&1) && return 0
+        sleep "$try"
+    done
+    echo "$out"
+    fail "wine reg add $1 /v $3"
 }
 repeat() { # repeat <text> <count>
     printf "%${2}s" | sed "s/ /$1/g"
