@@ -105,6 +105,9 @@ int serve(const Options& o) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Under a file size limit a write that would pass it then fails like one on a full disk,
+    // and the post gets an error page, rather than the signal ending the server.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     Server server;
     board::setUpServer(server, store);

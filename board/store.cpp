@@ -2,7 +2,6 @@
 
 #include "board/password.h"
 
-#include <exception>
 #include <sqlite3.h>
 
 namespace board {
@@ -176,7 +175,7 @@ struct Store::Connection {
 // Borrows a pooled connection for one call and gives it back afterwards.
 class Store::Lease {
   public:
-    explicit Lease(Store& store) : store_(store), exceptions_(std::uncaught_exceptions()) {
+    explicit Lease(Store& store) : store_(store) {
         {
             std::lock_guard lock(store_.poolMutex_);
             if (!store_.idle_.empty()) {
@@ -188,12 +187,11 @@ class Store::Lease {
             conn_ = store_.open();
     }
     ~Lease() {
-        // A connection that failed, or that SQLite opened read-only because the file could not
-        // be written at the time, is let go rather than kept: the next call opens a fresh one,
-        // so posting works again by itself once the disk has room or the file is writable.
-        const bool failed = std::uncaught_exceptions() > exceptions_;
-        if (failed ||
-            (store_.mode_ == Mode::ReadWrite && sqlite3_db_readonly(conn_->db.handle, "main") == 1))
+        // A connection that SQLite opened read-only, because the file could not be written at
+        // the time, is let go rather than kept: the next call opens a fresh one, so posting
+        // works again by itself once the file is writable. A connection that merely failed
+        // (a full disk) stays, and with it the write-ahead log that reading needs.
+        if (store_.mode_ == Mode::ReadWrite && sqlite3_db_readonly(conn_->db.handle, "main") == 1)
             return;
         std::lock_guard lock(store_.poolMutex_);
         store_.idle_.push_back(std::move(conn_));
@@ -205,7 +203,6 @@ class Store::Lease {
 
   private:
     Store& store_;
-    int exceptions_;
     std::unique_ptr<Connection> conn_;
 };
 
