@@ -25,11 +25,11 @@ def fail(what):
 
 
 class Board:
-    def __init__(self, exe, db, port=0, limit_fsize=False):
+    def __init__(self, exe, db, port=0):
         self.exe, self.db, self.port = exe, db, port
-        self.start(limit_fsize)
+        self.start()
 
-    def start(self, limit_fsize=False):
+    def start(self):
         for _ in range(50):  # the old socket may still be closing
             self.proc = subprocess.Popen([self.exe, "--port", str(self.port), "--db", self.db],
                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -137,7 +137,7 @@ def disk_and_readonly(exe, folder):
         if tmpfs:
             subprocess.run(["dd", "if=/dev/zero", f"of={filler}", "bs=4k"], capture_output=True)
         else:  # no room to grow: the file size limit of the running server
-            subprocess.run(["prlimit", f"--pid={board.proc.pid}", "--fsize=1"], check=True)
+            subprocess.run(["prlimit", f"--pid={board.proc.pid}", "--fsize=1:"], check=True)
         pages = [board.request(urllib.parse.urlencode(
             {"mode": "regist", "name": f"full-{i}", "comment": "x" * 500})) for i in range(5)]
         refused = sum(1 for status, body in pages if status == 500 and is_error_page(status, body))
@@ -145,7 +145,7 @@ def disk_and_readonly(exe, folder):
         if tmpfs:
             os.remove(filler)
         else:
-            subprocess.run(["prlimit", f"--pid={board.proc.pid}", "--fsize=unlimited"], check=True)
+            subprocess.run(["prlimit", f"--pid={board.proc.pid}", "--fsize=unlimited:"], check=True)
         after = board.post("after-full")[1]
         if not (ok_before and refused == 5 and readable and after and board.alive()):
             fail(f"full disk: refused {refused}/5, readable {readable}, recovered {bool(after)}")
