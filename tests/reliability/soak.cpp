@@ -1,6 +1,5 @@
-// Soak: the About window opened and closed, the result window shown and hidden, closed and
-// loaded again, and whole games and demos played and posted back to back. Afterwards exactly
-// as many QObjects are alive, and no more heap is in use, than after the first rounds.
+// Soak: windows opened and closed, games and demos played and posted; afterwards as many
+// QObjects are alive, and no more heap is in use, as after the first rounds.
 // Usage: reliability_soak [window cycles] [game cycles]   (default 100 and 20)
 #include "about/frmabout.h"
 #include "gamehelpers.h"
@@ -10,106 +9,61 @@
 #include <QLineEdit>
 #include <atomic>
 #include <cstdio>
-#include <functional>
 #include <malloc.h>
 #include <unistd.h>
 
-// Qt's table of hooks for debugging tools (QHooks in qhooks_p.h): slot 3 is called with every
-// QObject constructed, slot 4 with every QObject destroyed.
+// Qt's hooks for debugging tools (qhooks_p.h): [3] sees every QObject made, [4] every one gone.
 extern quintptr qtHookData[];
 
 namespace {
 
 std::atomic<long> liveObjects = 0;
+constexpr long heapSlackBytes = 2048; // without glibc's cache (see main) it returns to the byte
 
-// Without glibc's per-thread cache (see main) the heap in use comes back to the byte after a
-// cycle; a leak of one block a cycle exceeds this within 100 cycles.
-constexpr long heapSlackBytes = 2048;
+void press(QWidget* window, const char* button) {
+    QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
+}
 
-struct Sample {
-    long objects;
-    long heap;
+QWidget* send(Game& g, const char* box, const QString& text) {
+    g.choose("send");
+    g.windows.loadedForm2()->findChild<QLineEdit*>(box)->setText(text);
+    return g.windows.loadedForm2();
+}
+
+const struct {
+    const char* name;
+    bool game; // counted in game cycles, else in window cycles
+    void (*cycle)(Game&, int);
+} scenarios[] = {
+    {"About opened and closed", false,
+     [](Game& g, int i) {
+         g.choose("about");
+         QWidget* about = g.windows.loadedAbout();
+         if (i % 3 == 2) // the fake registry is empty: the "unavailable" message
+             press(about, "cmdSysInfo");
+         i % 3 == 1 ? void(about->close()) : press(about, "cmdOK");
+     }},
+    {"Form2 shown and hidden", false,
+     [](Game& g, int i) { press(send(g, "Text4", QString::number(i)), "Command2"); }},
+    {"Form2 closed and reloaded", false,
+     [](Game& g, int i) { send(g, "Text1", QString::number(i))->close(); }},
+    {"games and demos posted", true,
+     [](Game& g, int i) {
+         g.choose(i % 3 == 0 ? "short" : i % 3 == 1 ? "regular" : "long");
+         g.click(25 + i % 7);
+         g.tick("Timer1", 30);
+         press(send(g, "Text1", QStringLiteral("たろう")), "Command1");
+         g.choose("demo");
+         for (int second = 0; second < 10; ++second)
+             g.tick("Timer2", 12), g.tick("Timer1");
+         press(send(g, "Text4", QStringLiteral("デモ")), "Command1");
+     }},
 };
-
-// What the event loop does between two clicks of the player: unloaded windows go. The fake
-// platform forgets its records, which would otherwise grow with every cycle.
-void settle(Game& game) {
-    for (int round = 0; round < 3; ++round) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
-    FakePlatform& p = game.platform;
-    p.messages.clear();
-    p.opened.clear();
-    p.started.clear();
-    p.fileQueries.clear();
-    p.openRequests.clear();
-    p.openAccess.clear();
-    p.imeRequests.clear();
-}
-
-Sample sample() {
-    return {liveObjects.load(), static_cast<long>(mallinfo2().uordblks)};
-}
-
-template <typename T> T* child(QWidget* window, const char* name) {
-    auto* w = window->findChild<T*>(QLatin1String(name));
-    if (!w)
-        qFatal("no %s", name);
-    return w;
-}
-
-void press(QWidget* window, const char* name) {
-    QTest::mouseClick(child<QPushButton>(window, name), Qt::LeftButton);
-}
-
-void aboutCycle(Game& game, int i) {
-    game.choose("about");
-    QWidget* about = game.windows.loadedAbout();
-    if (i % 3 == 1)
-        about->close();
-    else if (i % 3 == 2)
-        press(about, "cmdSysInfo"); // the fake registry is empty: the "unavailable" message
-    if (i % 3 != 1)
-        press(about, "cmdOK");
-}
-
-void showHideCycle(Game& game, int i) {
-    game.choose("send");
-    ponpira::Form2* form = game.windows.loadedForm2();
-    child<QLineEdit>(form, "Text4")->setText(QString::number(i));
-    press(form, "Command2");
-}
-
-void reloadCycle(Game& game, int i) {
-    game.choose("send");
-    child<QLineEdit>(game.windows.loadedForm2(), "Text1")->setText(QString::number(i));
-    game.windows.loadedForm2()->close();
-}
-
-void gameCycle(Game& game, int i) {
-    game.choose(i % 3 == 0 ? "short" : i % 3 == 1 ? "regular" : "long");
-    game.click(25 + i % 7);
-    game.tick("Timer1", 30);
-    game.choose("send");
-    ponpira::Form2* form = game.windows.loadedForm2();
-    child<QLineEdit>(form, "Text1")->setText(QStringLiteral("たろう"));
-    child<QLineEdit>(form, "Text4")->setText(QStringLiteral("がんばった"));
-    press(form, "Command1");
-    game.choose("demo");
-    for (int second = 0; second < 10; ++second) {
-        game.tick("Timer2", 12);
-        game.tick("Timer1");
-    }
-    game.choose("send");
-    press(game.windows.loadedForm2(), "Command1");
-}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    // glibc's per-thread cache counts the blocks it keeps for reuse as in use, which blurs the
-    // heap figure by some kilobytes; the program starts itself again without it.
+    // glibc's per-thread cache counts blocks kept for reuse as in use: start again without it.
     if (!qEnvironmentVariableIsSet("GLIBC_TUNABLES")) {
         setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
         execv("/proc/self/exe", argv);
@@ -118,49 +72,33 @@ int main(int argc, char** argv) {
         qFatal("unexpected layout of Qt's hook table");
     qtHookData[3] = reinterpret_cast<quintptr>(+[](QObject*) { ++liveObjects; });
     qtHookData[4] = reinterpret_cast<quintptr>(+[](QObject*) { --liveObjects; });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The offscreen platform warns at every raise(), thousands of times in a soak.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "*.warning=false"); // offscreen warns at every raise()
     QApplication app(argc, argv);
-    const int windowCycles = argc > 1 ? std::atoi(argv[1]) : 100;
-    const int gameCycles = argc > 2 ? std::atoi(argv[2]) : 20;
-
-    struct Scenario {
-        const char* name;
-        int cycles;
-        std::function<void(Game&, int)> cycle;
-    };
-    const Scenario scenarios[] = {
-        {"About opened and closed", windowCycles, aboutCycle},
-        {"Form2 shown and hidden", windowCycles, showHideCycle},
-        {"Form2 closed and reloaded", windowCycles, reloadCycle},
-        {"games and demos posted", gameCycles, gameCycle},
-    };
     Game game;
     bool grew = false;
     std::printf("%-26s %7s %9s %9s %11s %11s\n", "scenario", "cycles", "objects0", "objects1",
                 "heap0", "heap1");
-    for (const Scenario& s : scenarios) {
-        // The first rounds fill the caches that a real session fills once.
-        for (int i = 0; i < std::max(3, s.cycles / 10); ++i) {
+    for (const auto& s : scenarios) {
+        const int cycles = argc > 1 + s.game ? std::atoi(argv[1 + s.game]) : s.game ? 20 : 100;
+        const int warm = std::max(3, cycles / 10); // rounds that fill caches a session fills once
+        long objects = 0, heap = 0;
+        for (int i = 0; i < warm + cycles; ++i) {
+            if (i == warm)
+                objects = liveObjects, heap = long(mallinfo2().uordblks);
             s.cycle(game, i);
-            settle(game);
+            // What the event loop does before the player's next click: unloaded windows go.
+            for (int round = 0; round < 3; ++round) {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                QCoreApplication::processEvents();
+            }
+            game.platform = FakePlatform(); // whose records would grow with every cycle
         }
-        const Sample before = sample();
-        for (int i = 0; i < s.cycles; ++i) {
-            s.cycle(game, i);
-            settle(game);
-        }
-        const Sample after = sample();
-        const bool ok =
-            after.objects == before.objects && after.heap - before.heap <= heapSlackBytes;
+        const long objectsAfter = liveObjects, heapAfter = long(mallinfo2().uordblks);
+        const bool ok = objectsAfter == objects && heapAfter - heap <= heapSlackBytes;
         grew = grew || !ok;
-        std::printf("%-26s %7d %9ld %9ld %11ld %11ld %s\n", s.name, s.cycles, before.objects,
-                    after.objects, before.heap, after.heap, ok ? "" : "GREW");
+        std::printf("%-26s %7d %9ld %9ld %11ld %11ld %s\n", s.name, cycles, objects, objectsAfter,
+                    heap, heapAfter, ok ? "" : "GREW");
     }
     return grew ? 1 : 0;
 }
