@@ -151,6 +151,8 @@ void Form1::buildMenu() {
     };
     timeMenu = new QMenu(QStringLiteral("タイム"), this);
     timeMenu->setObjectName(QStringLiteral("time"));
+    // Qt names a popup after its window title; a screen reader opening it should hear タイム.
+    timeMenu->setAccessibleName(timeMenu->title());
     timeMenu->menuAction()->setObjectName(QStringLiteral("time"));
     short_ = item(QStringLiteral("１０秒"), QStringLiteral("short"), &Form1::short_Click);
     regular = item(QStringLiteral("２０秒"), QStringLiteral("regular"), &Form1::regular_Click);
