@@ -7,8 +7,8 @@ constexpr qint64 wakeLatencyNs = 1500000;
 constexpr qint64 earlyToleranceNs = 20000;
 } // namespace
 
-Timer::Timer(const QString& name, int intervalMs, QObject* parent)
-    : QObject(parent), intervalMs_(intervalMs) {
+Timer::Timer(const QString& name, int intervalMs, QObject* parent, Missed missed)
+    : QObject(parent), intervalMs_(intervalMs), missed_(missed) {
     setObjectName(name);
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
@@ -44,10 +44,14 @@ void Timer::onTimeout() {
         scheduleNext();
         return;
     }
-    // After a stall longer than an interval, resume on the schedule instead of catching up.
-    ticks_ = std::max(ticks_ + 1, now / (intervalMs_ * qint64(1000000)));
+    // After a stall longer than an interval (a flood of input keeps the event loop from the
+    // timers), resume on the schedule; a catching-up timer also delivers the ticks it missed.
+    const qint64 due = std::max(ticks_ + 1, now / (intervalMs_ * qint64(1000000)));
+    const qint64 missed = missed_ == Missed::CatchUp ? due - ticks_ : 1;
+    ticks_ = due;
     scheduleNext();
-    Q_EMIT tick();
+    for (qint64 i = 0; i < missed && enabled_; ++i)
+        Q_EMIT tick();
 }
 
 } // namespace ponpira

@@ -17,7 +17,13 @@ class Timer : public QObject {
     Q_OBJECT
 
   public:
-    Timer(const QString& name, int intervalMs, QObject* parent);
+    // What a tick that could not run on time becomes once the event loop is back.
+    enum class Missed {
+        Drop,    // nothing: ticks resume on the schedule
+        CatchUp, // its tick, at once: the ticks add up to the time that went by
+    };
+
+    Timer(const QString& name, int intervalMs, QObject* parent, Missed missed = Missed::Drop);
 
     void setEnabled(bool enabled);
     bool isEnabled() const { return enabled_; }
@@ -36,6 +42,7 @@ class Timer : public QObject {
     QElapsedTimer since_;
     qint64 ticks_ = 0;
     int intervalMs_;
+    Missed missed_;
     bool enabled_ = false;
 };
 

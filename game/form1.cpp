@@ -134,7 +134,8 @@ void Form1::buildControls() {
                        static_cast<QWidget*>(Label5)})
         w->setFocusPolicy(Qt::NoFocus);
 
-    Timer1 = new Timer(QStringLiteral("Timer1"), 1000, this);
+    // The seconds must add up to the time that went by, even after a flood of clicks.
+    Timer1 = new Timer(QStringLiteral("Timer1"), 1000, this, Timer::Missed::CatchUp);
     Timer2 = new Timer(QStringLiteral("Timer2"), 80, this);
 
     connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form1::Command1_Click);

@@ -10,10 +10,15 @@ class WrapButton : public QPushButton {
     Q_OBJECT
 
   public:
-    using QPushButton::QPushButton;
+    explicit WrapButton(const QString& text, QWidget* parent = nullptr);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+  private:
+    void passOn(QKeyEvent* event);
 };
 
 } // namespace ponpira
