@@ -2,6 +2,7 @@
 
 #include "about/sysinfo.h"
 #include "app/appinfo.h"
+#include "app/controls.h"
 #include "app/convert.h"
 #include "app/fonts.h"
 #include "app/guard.h"
@@ -42,29 +43,16 @@ class HorizontalLine : public QWidget {
     QColor color_;
 };
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
-                  bool black) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setGeometry(rect);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
-    label->setAutoFillBackground(true);
+// Labels wrap at their width; some are drawn in black rather than the theme's text colour.
+QLabel* makeAboutLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                       bool black) {
+    QLabel* label = makeLabel(parent, name, caption, rect, true);
     if (black) {
         QPalette palette = label->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
         label->setPalette(palette);
     }
     return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(rect);
-    button->setFocusPolicy(Qt::StrongFocus);
-    return button;
 }
 
 } // namespace
@@ -97,20 +85,21 @@ void frmAbout::buildControls() {
     // overlapping boxes are part of the look (the version line sits over the title's second
     // line, the warning over the second sentence, OK over its corner).
     lblDescription =
-        makeLabel(this, QStringLiteral("lblDescription"),
-                  QStringLiteral("指定時間内に何回クリックできるかという単純なゲームです。"),
-                  twipsRect(720, 720, 4725, 450), true);
+        makeAboutLabel(this, QStringLiteral("lblDescription"),
+                       QStringLiteral("指定時間内に何回クリックできるかという単純なゲームです。"),
+                       twipsRect(720, 720, 4725, 450), true);
     lblDescription2 =
-        makeLabel(this, QStringLiteral("lblDescription2"),
-                  QStringLiteral("結果送信で、掲示板に結果を書き込むことができます。"),
-                  twipsRect(720, 960, 4575, 735), false);
-    lblTitle = makeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("ポンピラ"),
-                         twipsRect(720, 240, 3885, 480), true);
-    lblDisclaimer = makeLabel(this, QStringLiteral("lblDisclaimer"),
-                              QStringLiteral("警告: ..マウスを壊さないように注意してください。"),
-                              twipsRect(120, 1440, 3870, 825), true);
-    lblVersion = makeLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Ver 1.1"),
-                           twipsRect(720, 480, 3885, 225), false);
+        makeAboutLabel(this, QStringLiteral("lblDescription2"),
+                       QStringLiteral("結果送信で、掲示板に結果を書き込むことができます。"),
+                       twipsRect(720, 960, 4575, 735), false);
+    lblTitle = makeAboutLabel(this, QStringLiteral("lblTitle"), QStringLiteral("ポンピラ"),
+                              twipsRect(720, 240, 3885, 480), true);
+    lblDisclaimer =
+        makeAboutLabel(this, QStringLiteral("lblDisclaimer"),
+                       QStringLiteral("警告: ..マウスを壊さないように注意してください。"),
+                       twipsRect(120, 1440, 3870, 825), true);
+    lblVersion = makeAboutLabel(this, QStringLiteral("lblVersion"), QStringLiteral("Ver 1.1"),
+                                twipsRect(720, 480, 3885, 225), false);
 
     // Etched separator: a grey line over a white one twice as thick that starts further left,
     // so white shows just below the grey.

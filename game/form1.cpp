@@ -2,6 +2,7 @@
 
 #include "about/frmabout.h"
 #include "app/appinfo.h"
+#include "app/controls.h"
 #include "app/convert.h"
 #include "app/fonts.h"
 #include "app/guard.h"
@@ -60,16 +61,6 @@ QAccessibleInterface* counterAccessible(const QString&, QObject* object) {
     if (label && label->property(countsProperty).isValid())
         return new CounterAccessible(label);
     return nullptr;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setGeometry(rect);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setAutoFillBackground(true);
-    label->setTextFormat(Qt::PlainText);
-    return label;
 }
 
 } // namespace

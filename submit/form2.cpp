@@ -1,6 +1,7 @@
 #include "submit/form2.h"
 
 #include "app/appinfo.h"
+#include "app/controls.h"
 #include "app/convert.h"
 #include "app/errors.h"
 #include "app/fonts.h"
@@ -63,22 +64,9 @@ QFont gothic(qreal points) {
     return font;
 }
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setGeometry(rect);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    // A caption wider than its label continues on the next line, as the layout expects.
-    label->setWordWrap(true);
-    label->setAutoFillBackground(true);
-    label->setTextFormat(Qt::PlainText);
-    label->setFocusPolicy(Qt::NoFocus);
-    return label;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
-                  qreal points) {
-    QLabel* label = makeLabel(parent, name, caption, rect);
+QLabel* makeFontLabel(QWidget* parent, const QString& name, const QString& caption, QRect rect,
+                      qreal points) {
+    QLabel* label = makeLabel(parent, name, caption, rect, true);
     label->setFont(gothic(points));
     return label;
 }
@@ -94,14 +82,12 @@ QWidget* makeLine(QWidget* parent, const QString& name, int x1, int x2, int y) {
     return line;
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, QRect rect) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(rect);
+QPushButton* makeFormButton(QWidget* parent, const QString& name, const QString& caption,
+                            QRect rect) {
+    QPushButton* button = makeButton(parent, name, caption, rect);
     // Neither button answers Enter or Esc on the window's behalf.
     button->setAutoDefault(false);
     button->setDefault(false);
-    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -140,42 +126,43 @@ QLineEdit* Form2::makeTextBox(const QString& name, QRect rect, ImeMode mode) {
 void Form2::buildControls() {
     Label11 = makeLabel(this, QStringLiteral("Label11"),
                         QStringLiteral("下の内容で結果を送信します。空欄をうめてください。"),
-                        twipsRect(240, 120, 4455, 255));
+                        twipsRect(240, 120, 4455, 255), true);
     Line1 = makeLine(this, QStringLiteral("Line1"), 120, 4800, 480);
-    Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("タイム"),
-                       twipsRect(120, 720, 975, 375), 12);
-    Label6 = makeLabel(this, QStringLiteral("Label6"), {}, twipsRect(1800, 600, 1695, 495), 18);
-    Label8 = makeLabel(this, QStringLiteral("Label8"), QStringLiteral("秒"),
-                       twipsRect(3600, 600, 495, 375), 18);
-    Label2 = makeLabel(this, QStringLiteral("Label2"), QStringLiteral("結果"),
-                       twipsRect(120, 1200, 975, 375), 12);
-    Label7 = makeLabel(this, QStringLiteral("Label7"), {}, twipsRect(1800, 1200, 1695, 495), 20.25);
-    Label9 = makeLabel(this, QStringLiteral("Label9"), QStringLiteral("回"),
-                       twipsRect(3600, 1320, 375, 375), 18);
-    Label3 = makeLabel(this, QStringLiteral("Label3"), QStringLiteral("お名前"),
-                       twipsRect(120, 1920, 975, 375), 12);
+    Label1 = makeFontLabel(this, QStringLiteral("Label1"), QStringLiteral("タイム"),
+                           twipsRect(120, 720, 975, 375), 12);
+    Label6 = makeFontLabel(this, QStringLiteral("Label6"), {}, twipsRect(1800, 600, 1695, 495), 18);
+    Label8 = makeFontLabel(this, QStringLiteral("Label8"), QStringLiteral("秒"),
+                           twipsRect(3600, 600, 495, 375), 18);
+    Label2 = makeFontLabel(this, QStringLiteral("Label2"), QStringLiteral("結果"),
+                           twipsRect(120, 1200, 975, 375), 12);
+    Label7 =
+        makeFontLabel(this, QStringLiteral("Label7"), {}, twipsRect(1800, 1200, 1695, 495), 20.25);
+    Label9 = makeFontLabel(this, QStringLiteral("Label9"), QStringLiteral("回"),
+                           twipsRect(3600, 1320, 375, 375), 18);
+    Label3 = makeFontLabel(this, QStringLiteral("Label3"), QStringLiteral("お名前"),
+                           twipsRect(120, 1920, 975, 375), 12);
     Text1 =
         makeTextBox(QStringLiteral("Text1"), twipsRect(1680, 1800, 2055, 495), ImeMode::Hiragana);
     Text1->setFont(gothic(18));
-    Label4 = makeLabel(this, QStringLiteral("Label4"), QStringLiteral("E-mail（任意）"),
-                       twipsRect(120, 2400, 1455, 495), 12);
+    Label4 = makeFontLabel(this, QStringLiteral("Label4"), QStringLiteral("E-mail（任意）"),
+                           twipsRect(120, 2400, 1455, 495), 12);
     Text2 = makeTextBox(QStringLiteral("Text2"), twipsRect(1680, 2400, 2055, 375), ImeMode::Off);
-    Label5 = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("URL（任意）"),
-                       twipsRect(120, 2880, 1335, 375), 12);
+    Label5 = makeFontLabel(this, QStringLiteral("Label5"), QStringLiteral("URL（任意）"),
+                           twipsRect(120, 2880, 1335, 375), 12);
     Text3 = makeTextBox(QStringLiteral("Text3"), twipsRect(1680, 2880, 2055, 375), ImeMode::Off);
-    Label10 = makeLabel(this, QStringLiteral("Label10"), QStringLiteral("コメント"),
-                        twipsRect(120, 3360, 1335, 495), 12);
+    Label10 = makeFontLabel(this, QStringLiteral("Label10"), QStringLiteral("コメント"),
+                            twipsRect(120, 3360, 1335, 495), 12);
     // Single-line although it is tall enough for three.
     Text4 =
         makeTextBox(QStringLiteral("Text4"), twipsRect(1680, 3360, 2055, 975), ImeMode::Hiragana);
-    Label12 = makeLabel(this, QStringLiteral("Label12"), QStringLiteral("削除用パスワード"),
-                        twipsRect(120, 4680, 1455, 375), 9.75);
+    Label12 = makeFontLabel(this, QStringLiteral("Label12"), QStringLiteral("削除用パスワード"),
+                            twipsRect(120, 4680, 1455, 375), 9.75);
     Text5 =
         makeTextBox(QStringLiteral("Text5"), twipsRect(2640, 4680, 1095, 375), ImeMode::Disabled);
-    Command1 = makeButton(this, QStringLiteral("Command1"), QStringLiteral("送信"),
-                          twipsRect(1200, 5280, 1335, 375));
-    Command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("キャンセル"),
-                          twipsRect(2760, 5280, 1215, 375));
+    Command1 = makeFormButton(this, QStringLiteral("Command1"), QStringLiteral("送信"),
+                              twipsRect(1200, 5280, 1335, 375));
+    Command2 = makeFormButton(this, QStringLiteral("Command2"), QStringLiteral("キャンセル"),
+                              twipsRect(2760, 5280, 1215, 375));
     // Carries the demo flag; it lies beyond the right edge and is never shown, even when the
     // player widens the window.
     Label13 = makeLabel(this, QStringLiteral("Label13"), {}, twipsRect(4920, 6000, 255, 135));
