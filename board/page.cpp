@@ -154,6 +154,13 @@ std::string renderBoard(const BoardView& view) {
     return out;
 }
 
+std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry>>>&) {
+    std::string out;
+    head(out, "ランキング - ポンピラ 掲示板");
+    out += "<h1>ランキング</h1>\n</body>\n</html>\n";
+    return out;
+}
+
 std::string renderError(std::string_view message, std::string_view backPath) {
     std::string out;
     head(out, "エラー - ポンピラ 掲示板");

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace board {
 
 inline constexpr std::string_view kMainPath = "/home/velmora/cgi-bin/aska/aska.cgi";
 inline constexpr std::string_view kDemoPath = "/home/velmora/cgi-bin/aska/demoaska.cgi";
+// Where the boards' pages link to the ranking page.
+inline constexpr std::string_view kRankingTarget =
+    "/home/velmora/cgi-bin/aska/aska.cgi?mode=ranking";
+static_assert(kRankingTarget.starts_with(kMainPath));
 
 std::string_view boardPath(Board board);
 
@@ -31,6 +36,8 @@ struct BoardView {
 };
 
 std::string renderBoard(const BoardView& view);
+// The ranking page: one table per game length in seconds, in the order given.
+std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry>>>& bySeconds);
 std::string renderError(std::string_view message, std::string_view backPath);
 
 } // namespace board

@@ -206,7 +206,8 @@ class Store::Lease {
     std::unique_ptr<Connection> conn_;
 };
 
-Store::Store(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
+Store::Store(std::string path, Mode mode, StoreLimits limits)
+    : path_(std::move(path)), mode_(mode), limits_(limits) {
     // Opening one connection now reports a bad path at start-up rather than at the first post.
     idle_.push_back(open());
 }
@@ -235,7 +236,7 @@ std::unique_ptr<Store::Connection> Store::open() {
     return conn;
 }
 
-std::int64_t Store::add(const NewPost& post, std::int64_t postedAt) {
+Added Store::add(const NewPost& post, std::int64_t postedAt) {
     // Hashing takes no lock, so posts wait on each other only for the write itself.
     PasswordHash hash;
     if (!post.password.empty())
@@ -259,7 +260,7 @@ std::int64_t Store::add(const NewPost& post, std::int64_t postedAt) {
         s.bindBlob(9, hash.digest);
     }
     s.step();
-    return sqlite3_last_insert_rowid(conn->db.handle);
+    return {sqlite3_last_insert_rowid(conn->db.handle), false};
 }
 
 std::vector<Post> Store::page(Board board, std::int64_t offset, std::int64_t limit) {
@@ -317,6 +318,20 @@ DeleteResult Store::remove(Board board, std::int64_t id, std::string_view passwo
         conn->rollback->run();
         throw;
     }
+}
+
+DeleteResult Store::removeAsOperator(Board board, std::int64_t id) {
+    Lease conn(*this);
+    std::lock_guard lock(writeMutex_);
+    Statement& s = *conn->remove;
+    s.bind(1, boardName(board));
+    s.bind(2, id);
+    s.run();
+    return sqlite3_changes(conn->db.handle) > 0 ? DeleteResult::Deleted : DeleteResult::NotFound;
+}
+
+std::vector<RankEntry> Store::ranking(int, int) {
+    return {};
 }
 
 std::vector<Post> Store::all() {

@@ -31,6 +31,30 @@ struct Post {
 
 enum class DeleteResult { Deleted, WrongPassword, NoPassword, NotFound };
 
+struct StoreLimits {
+    // A post the same as one stored on its board less than this many seconds earlier is that
+    // post again (a reload, a second press of the game's button): stored once. 0: no check.
+    std::int64_t duplicateSeconds = 10;
+    // After each new post its board keeps at most this many, the newest; at least 1.
+    std::int64_t maxPostsPerBoard = 10000;
+};
+
+struct Added {
+    std::int64_t id;
+    bool duplicate; // the post was already there: id is the stored copy's
+    // Lets the engine that predates this struct build until it is replaced.
+    operator std::int64_t() const { return id; }
+};
+
+// One line of a ranking: a main-board post whose comment starts with the game's result sentence.
+struct RankEntry {
+    std::int64_t id;
+    std::string name;
+    int seconds;
+    int clicks;
+    std::int64_t postedAt;
+};
+
 class StoreError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -42,17 +66,24 @@ class Store {
   public:
     enum class Mode { ReadWrite, ReadOnly };
 
-    explicit Store(std::string path, Mode mode = Mode::ReadWrite);
+    Store(std::string path, Mode mode = Mode::ReadWrite, StoreLimits limits = {});
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    // Returns the new post's id once the post is durably committed.
-    std::int64_t add(const NewPost& post, std::int64_t postedAt);
+    using Added = board::Added;
+    // Returns once the post is durably committed.
+    Added add(const NewPost& post, std::int64_t postedAt);
     // Newest first.
     std::vector<Post> page(Board board, std::int64_t offset, std::int64_t limit);
     std::int64_t count(Board board);
     DeleteResult remove(Board board, std::int64_t id, std::string_view password);
+    // Deletes whatever the post's password: Deleted or NotFound.
+    DeleteResult removeAsOperator(Board board, std::int64_t id);
+    // The best results of games of this many seconds on the main board: most clicks first,
+    // the earlier post first among equals. Results the game itself called a trick, and those
+    // over 20 clicks a second that it should have, are left out.
+    std::vector<RankEntry> ranking(int seconds, int limit);
     // Every post of both boards, oldest first.
     std::vector<Post> all();
 
@@ -64,6 +95,7 @@ class Store {
 
     std::string path_;
     Mode mode_;
+    StoreLimits limits_;
     std::mutex poolMutex_;
     std::vector<std::unique_ptr<Connection>> idle_;
     std::mutex writeMutex_;
