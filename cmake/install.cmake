@@ -1,5 +1,6 @@
 # What `cmake --install` puts in place, and the Debian package that CPack makes of it:
-# the game, the board server, the desktop entry, the icons and the AppStream metainfo.
+# the game, the board server, the desktop entry, the icons, the AppStream metainfo, the
+# manual pages, the licence and the changelog.
 
 include(GNUInstallDirs)
 
@@ -11,8 +12,22 @@ set(PONPIRA_SCREENSHOT_URL "https://raw.githubusercontent.com/ponpira/ponpira/ma
 set(PONPIRA_PACKAGE_CONTACT "ポンピラ developers <ponpira@example.org>" CACHE STRING
     "Maintainer of the Debian package")
 
-install(TARGETS ponpira RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Debian keeps games apart from other programs, in /usr/games (on the PATH of its desktop
+# sessions, so the desktop entry's plain Exec finds it). The board server is an ordinary
+# program and stays in bin.
+if(UNIX AND NOT APPLE)
+    set(_games_dir games)
+else()
+    set(_games_dir ${CMAKE_INSTALL_BINDIR})
+endif()
+set(PONPIRA_INSTALL_GAMESDIR ${_games_dir} CACHE STRING
+    "Where the game is installed, relative to the prefix (bin puts it on a user's PATH in ~/.local)")
+install(TARGETS ponpira RUNTIME DESTINATION ${PONPIRA_INSTALL_GAMESDIR})
 # ponpira-board installs itself from board/ when it is built.
+
+# The package's version: the project's, and the packaging's own revision after the dash.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(PONPIRA_PACKAGE_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
 
 if(UNIX AND NOT APPLE)
     set(_res ${PROJECT_SOURCE_DIR}/resources)
@@ -34,6 +49,38 @@ if(UNIX AND NOT APPLE)
     install(FILES ${_res}/ponpira.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
             RENAME ${PONPIRA_APP_ID}.svg)
+
+    # Manual pages and the changelog go in compressed, without name or time in the gzip header,
+    # so that the same sources give the same package.
+    find_program(PONPIRA_GZIP gzip REQUIRED)
+    set(_pkg ${PROJECT_SOURCE_DIR}/packaging)
+    set(_out ${PROJECT_BINARY_DIR}/packaging)
+    file(STRINGS ${_pkg}/changelog _changelog_top LIMIT_COUNT 1)
+    if(NOT _changelog_top MATCHES "^ponpira \\(${PONPIRA_PACKAGE_VERSION}\\) ")
+        message(FATAL_ERROR "packaging/changelog starts with '${_changelog_top}', but the package "
+                            "is version ${PONPIRA_PACKAGE_VERSION}: add an entry for it")
+    endif()
+    set(_compressed)
+    foreach(page ponpira.6 ponpira-board.1)
+        configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page} ${_out}/${page} @ONLY)
+    endforeach()
+    configure_file(${_pkg}/changelog ${_out}/changelog.Debian COPYONLY)
+    foreach(file ponpira.6 ponpira-board.1 changelog.Debian)
+        add_custom_command(OUTPUT ${_out}/${file}.gz
+            COMMAND ${PONPIRA_GZIP} -9n -c ${_out}/${file} > ${_out}/${file}.gz
+            DEPENDS ${_out}/${file} VERBATIM)
+        list(APPEND _compressed ${_out}/${file}.gz)
+    endforeach()
+    add_custom_target(ponpira_package_docs ALL DEPENDS ${_compressed})
+
+    install(FILES ${_out}/ponpira.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+    if(TARGET ponpira-board)
+        install(FILES ${_out}/ponpira-board.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+    set(_doc ${CMAKE_INSTALL_DATADIR}/doc/ponpira)
+    install(FILES ${_pkg}/copyright ${_out}/changelog.Debian.gz DESTINATION ${_doc})
+    install(FILES ${_pkg}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME ponpira)
 endif()
 
 # CPack: `cpack -G DEB` in the build folder.
