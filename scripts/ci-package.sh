@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CI: what a user installs. Stages `cmake --install` and checks the desktop entry, the AppStream
-# metainfo and the icons; builds the Debian package with CPack, installs it with apt-get,
+# metainfo and the icons; builds the Debian package with CPack, has lintian check it (any error
+# or warning fails), installs it with apt-get,
 # starts the installed game on a virtual X server until its window shows, and removes the
 # package again. Works on the build folder that scripts/test made (build/, or
 # $PONPIRA_BUILD_DIR).
@@ -9,7 +10,7 @@ source "$(dirname "$0")/setup.sh"
 
 app_id=io.github.ponpira.Ponpira
 
-ensure_packages desktop-file-utils appstream dpkg-dev file xvfb xauth xdotool
+ensure_packages desktop-file-utils appstream dpkg-dev file xvfb xauth xdotool lintian
 [ -f "$build/CMakeCache.txt" ] || { echo "ci-package: no build in $build; run scripts/test" >&2; exit 1; }
 cmake --build "$build" -- -j"$(nproc)" >/dev/null
 
@@ -27,8 +28,10 @@ trap cleanup EXIT
 echo "== cmake --install, staged"
 DESTDIR="$work/stage" cmake --install "$build" --prefix /usr >/dev/null
 share=$work/stage/usr/share
-for f in "$work/stage/usr/bin/ponpira" "$share/applications/$app_id.desktop" \
-    "$share/metainfo/$app_id.metainfo.xml" "$share/icons/hicolor/scalable/apps/$app_id.svg"; do
+for f in "$work/stage/usr/games/ponpira" "$share/applications/$app_id.desktop" \
+    "$share/metainfo/$app_id.metainfo.xml" "$share/icons/hicolor/scalable/apps/$app_id.svg" \
+    "$share/man/man6/ponpira.6.gz" "$share/man/man1/ponpira-board.1.gz" \
+    "$share/doc/ponpira/copyright" "$share/doc/ponpira/changelog.Debian.gz"; do
     [ -f "$f" ] || { echo "ci-package: ${f#"$work/stage"} was not installed" >&2; exit 1; }
 done
 desktop-file-validate "$share/applications/$app_id.desktop"
@@ -51,14 +54,22 @@ for dep in libqt6widgets6 qt6-qpa-plugins 'fonts-ipafont-gothic | fonts-noto-cjk
     dpkg-deb -f "$deb" Depends | grep -qF "$dep" ||
         { echo "ci-package: the package does not depend on $dep" >&2; exit 1; }
 done
+# Debian's own checks of a binary package: any error or warning fails the run. An exception
+# goes in packaging/lintian-overrides, each with a one-line reason.
+lintian --fail-on error,warning "$deb"
+echo "lintian: no errors or warnings"
 
 as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 installed=1
-[ "$(command -v ponpira)" = /usr/bin/ponpira ] || { echo "ci-package: ponpira is not on the PATH" >&2; exit 1; }
+[ -x /usr/games/ponpira ] || { echo "ci-package: the game is not in /usr/games" >&2; exit 1; }
 /usr/bin/ponpira-board --help >/dev/null
+# A desktop session's PATH has /usr/games (Debian's /etc/profile adds it); root's has not.
+exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop")
+[ "$(PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games; command -v "$exec_line")" = /usr/games/ponpira ] ||
+    { echo "ci-package: the desktop entry's Exec=$exec_line does not find /usr/games/ponpira" >&2; exit 1; }
 
 # The installed game, as the desktop entry starts it, until its window is on the screen.
-LANG=ja_JP.UTF-8 timeout 60 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" bash -c '
+PATH=$PATH:/usr/games LANG=ja_JP.UTF-8 timeout 60 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" bash -c '
     QT_QPA_PLATFORM=xcb ponpira >/dev/null 2>&1 &
     game=$!
     for _ in $(seq 100); do
@@ -76,5 +87,5 @@ LANG=ja_JP.UTF-8 timeout 60 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp"
 
 as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq ponpira >/dev/null
 installed=""
-[ ! -e /usr/bin/ponpira ] || { echo "ci-package: /usr/bin/ponpira is left after removal" >&2; exit 1; }
+[ ! -e /usr/games/ponpira ] || { echo "ci-package: /usr/games/ponpira is left after removal" >&2; exit 1; }
 echo "installed, started and removed: fine"
