@@ -1,4 +1,4 @@
-#include "game/x11keys.h"
+#include "app/x11keys.h"
 
 #include <QGuiApplication>
 

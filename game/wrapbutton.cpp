@@ -1,52 +1,11 @@
 #include "game/wrapbutton.h"
 
-#include "game/x11keys.h"
-
-#include <QKeyEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
 namespace ponpira {
 
-namespace {
-// Whether every key release the window system sends is a real one (see x11keys.h).
-bool releasesAreReal() {
-    static const bool real = askForRealKeyReleases();
-    return real;
-}
-} // namespace
-
-WrapButton::WrapButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
-    releasesAreReal();
-}
-
-void WrapButton::keyPressEvent(QKeyEvent* event) {
-    passOn(event);
-}
-
-void WrapButton::keyReleaseEvent(QKeyEvent* event) {
-    passOn(event);
-}
-
-// Qt on X marks a release and a press of the same key in the same millisecond as a repeat; when
-// the server sends no repeat releases, such a pair is two real taps and must count.
-void WrapButton::passOn(QKeyEvent* event) {
-    if (event->isAutoRepeat() && event->key() == Qt::Key_Space && releasesAreReal()) {
-        QKeyEvent real(event->type(), event->key(), event->modifiers(), event->nativeScanCode(),
-                       event->nativeVirtualKey(), event->nativeModifiers(), event->text(), false,
-                       event->count());
-        if (event->type() == QEvent::KeyPress)
-            QPushButton::keyPressEvent(&real);
-        else
-            QPushButton::keyReleaseEvent(&real);
-        event->setAccepted(real.isAccepted());
-        return;
-    }
-    if (event->type() == QEvent::KeyPress)
-        QPushButton::keyPressEvent(event);
-    else
-        QPushButton::keyReleaseEvent(event);
-}
+WrapButton::WrapButton(const QString& text, QWidget* parent) : CommandButton(text, parent) {}
 
 void WrapButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QPushButton>
+#include "app/controls.h"
 
 namespace ponpira {
 
 // A command button whose caption wraps inside the button, as long Japanese instructions need
 // to (QPushButton draws its text on a single line).
-class WrapButton : public QPushButton {
+class WrapButton : public CommandButton {
     Q_OBJECT
 
   public:
@@ -14,11 +14,6 @@ class WrapButton : public QPushButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-
-  private:
-    void passOn(QKeyEvent* event);
 };
 
 } // namespace ponpira

@@ -5,6 +5,7 @@
 #include "app/windows.h"
 #include "fakeplatform.h"
 #include "game/form1.h"
+#include "submit/form2.h"
 #include "xtestinput.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <X11/keysym.h>
+#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -76,11 +78,11 @@ class TestXClicks : public QObject {
 
     // A button fires when Space is released: each tap counts once. The taps are 2 ms apart:
     // closer taps look exactly like a held key to Qt on X (see tapKey).
-    void spaceCountsOncePerTap() {
+    void keysOnTheFocusedButton() {
         Game g;
         g.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&g.form));
-        g.choose("short");
+        g.choose("long");
         g.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&g.form));
         g.button->setFocus();
@@ -94,6 +96,35 @@ class TestXClicks : public QObject {
         // Anything still on its way would be counted by now.
         QTest::qWait(500);
         QCOMPARE(g.clicks(), QStringLiteral("100"));
+
+        // Held, Space presses once, on release; Enter (either key) on every key-down, the
+        // server's repeats included, and leaves Space as it was.
+        const struct {
+            unsigned long key;
+            bool repeats;
+        } holds[] = {{XK_Return, true}, {XK_space, false}, {XK_KP_Enter, true}, {XK_space, false}};
+        for (const auto& hold : holds) {
+            const int before = g.clicks().toInt();
+            std::atomic<bool> released = false;
+            std::jthread holder([&] {
+                input.holdKey(hold.key, 1500);
+                released = true;
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(released, 30000);
+            QTest::qWait(500);
+            const int added = g.clicks().toInt() - before;
+            // The server repeats a key about 20 times in the last 0.8 s of such a hold.
+            QVERIFY2(hold.repeats ? added > 5 : added == 1, qPrintable(QString::number(added)));
+        }
+
+        // The result window's buttons take Enter the same way.
+        ponpira::Form2& result = g.windows.form2();
+        result.show();
+        result.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&result));
+        result.findChild<QPushButton*>(QStringLiteral("Command2"))->setFocus();
+        input.tapKey(XK_Return, 1);
+        QTRY_VERIFY(!result.isVisible());
     }
 };
 
