@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char* argv[]) {
+int main(int, char* argv[]) {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     // Qt would abort with several lines about plugins; one clear line is enough.
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
@@ -19,7 +19,12 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 #endif
-    QApplication app(argc, argv);
+    // The program takes no command line: Qt's own options (-style, -reverse, ...) would change
+    // how it looks and behaves, so Qt sees the program's name alone. The platform plugin can
+    // still be chosen the usual way, through QT_QPA_PLATFORM.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("ponpira"));
     // No application display name: Qt would append it to every window's caption.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ponpira.Ponpira"));
