@@ -1,8 +1,11 @@
 #include "app/fonts.h"
 
-#include <QDir>
+#include "app/iconpixels.h"
+
 #include <QFont>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
 namespace ponpira {
 
@@ -30,10 +33,11 @@ QIcon appIcon() {
     // window opened. Never freed: pixmaps must not be destroyed after the application object.
     static const QIcon* const icon = [] {
         auto* loaded = new QIcon;
-        for (const int size : {16, 32, 48, 64, 128, 256}) {
-            const QString file = QStringLiteral(":/icons/ponpira-%1.png").arg(size);
-            if (QFile::exists(file))
-                loaded->addFile(file, QSize(size, size));
+        for (const IconPixels* image = iconPixels; image->pixels; ++image) {
+            const int side = image->side;
+            loaded->addPixmap(
+                QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(image->pixels), side, side,
+                                          side * 4, QImage::Format_ARGB32_Premultiplied)));
         }
         return loaded;
     }();
