@@ -1,56 +1,114 @@
 // ponpira-board: the bulletin board that ポンピラ posts its results to.
 
 #include "board/dump.h"
-#include "board/server.h"
+#include "board/handlers.h"
+#include "board/http.h"
+#include "board/policy.h"
 #include "board/store.h"
 
-#include <atomic>
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <httplib.h>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: ponpira-board [OPTION]...
+constexpr const char* kUsage = R"usage(Usage: ponpira-board [OPTION]...
 Serves the ポンピラ result boards over HTTP:
-  main board  /home/velmora/cgi-bin/aska/aska.cgi
+  main board  /home/velmora/cgi-bin/aska/aska.cgi  (its ranking: ?mode=ranking)
   demo board  /home/velmora/cgi-bin/aska/demoaska.cgi
 
-  --address ADDR   address to listen on (default 127.0.0.1)
-  --port N         port to listen on, 0 for any free one (default 8931)
-  --db FILE        SQLite database of the posts, created if missing
-                   (default board.sqlite3)
-  --dump           print every stored post as JSON to standard output and exit
-  --help           show this help and exit
+  --address ADDR        numeric address to listen on (default 127.0.0.1)
+  --port N              port to listen on, 0 for any free one (default 8931)
+  --db FILE             SQLite database of the posts, created if missing (default
+                        ${XDG_DATA_HOME:-$HOME/.local/share}/ponpira/board.sqlite3)
+  --idle-exit SECONDS   exit after this long with no connection; 0 never (default 0)
+  --host NAME           also answer requests for this host name, for a board that
+                        others reach by name (repeatable; localhost, 127.0.0.1, [::1]
+                        and the --address are always served)
+  --trusted-proxy ADDR  a reverse proxy in front: for its connections the client is
+                        the address it adds to X-Forwarded-For (repeatable)
+  --operator-key-file FILE
+                        a key of 16 to 32 characters; as a deletion password it
+                        deletes any post on either board
+  --posts-per-minute N  posts per client address, a burst of N at most; 0 for no
+                        limit (default 10)
+  --delete-attempts N   wrong deletion passwords for one post before it takes none
+                        for a minute, doubling after each further lock-out; 0 for
+                        no lock-out (default 5)
+  --duplicate-seconds N a post the same as one this recent is stored once; 0 turns
+                        the check off (default 10)
+  --max-posts N         posts each board keeps, the oldest going first (default 10000)
+  --max-connections N   open connections at most (default 512)
+  --max-connections-per-address N
+                        open connections from one address at most (default 32; a
+                        reverse proxy's connections all count as its own)
+  --timeout SECONDS     close a connection silent for this long (default 15)
+  --dump                print every stored post as JSON to standard output and exit
+  --help                show this help and exit
 
-Once listening, prints "listening on http://ADDR:PORT/" on one line.
-SIGINT or SIGTERM stops it after the requests in progress are answered.
-)";
-
-// The library listens with a queue of 5 pending connections: a burst of browsers opening
-// pages at once then loses SYNs and waits a second for the retry. listen() may be called again
-// on a listening socket to lengthen its queue.
-class Server : public board::BoundedServer {
-  public:
-    bool lengthenListenQueue() { return ::listen(svr_sock_, SOMAXCONN) == 0; }
-};
+When systemd hands it a listening socket (socket activation), it serves that one and
+--address and --port do not apply. Once listening, prints
+"listening on http://ADDR:PORT/ (database FILE)" on one line. Logs each post and
+deletion to standard error. SIGINT or SIGTERM stops it after the requests in progress
+are answered.
+)usage";
 
 struct Options {
     std::string address = "127.0.0.1";
-    int port = 8931;
-    std::string db = "board.sqlite3";
+    unsigned port = 8931;
+    std::string db;
+    unsigned idleExit = 0;
+    std::string operatorKeyFile;
+    board::PolicyOptions policy;
+    board::StoreLimits store;
+    board::http::Limits limits;
     bool dump = false;
     bool help = false;
 };
 
-std::optional<Options> parseOptions(int argc, char** argv) {
-    Options o;
+bool fail(const std::string& message) {
+    std::cerr << "ponpira-board: " << message << "\n";
+    return false;
+}
+
+bool parseNumber(const std::string& option, const std::string& value, unsigned long long min,
+                 unsigned long long max, unsigned long long& out) {
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+        errno == ERANGE || n < min || n > max)
+        return fail("invalid value for " + option + ": '" + value + "' (a whole number from " +
+                    std::to_string(min) + " to " + std::to_string(max) + ")");
+    out = n;
+    return true;
+}
+
+// A name as a Host header carries it: letters, digits, '-' and '.', or an IPv6 address,
+// which gets its brackets.
+bool parseHost(const std::string& value, std::string& out) {
+    if (!board::canonicalAddress(value).empty() && value.find(':') != std::string::npos) {
+        out = "[" + board::canonicalAddress(value) + "]";
+        return true;
+    }
+    if (value.empty() || value.size() > 253 ||
+        value.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.") !=
+            std::string::npos)
+        return fail("invalid value for --host: '" + value + "' (a host name without a port)");
+    out = value;
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -60,45 +118,133 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             arg.resize(eq);
             hasValue = true;
         }
-        auto takeValue = [&]() -> bool {
+        if (arg == "--help" || arg == "--dump") {
             if (hasValue)
-                return true;
+                return fail(arg + " takes no value");
+            (arg == "--help" ? o.help : o.dump) = true;
+            continue;
+        }
+        if (!hasValue) {
             if (i + 1 >= argc)
-                return false;
+                return fail(arg.starts_with("--") ? arg + " needs a value"
+                                                  : "invalid argument: " + arg);
             value = argv[++i];
-            return true;
+        }
+        unsigned long long n = 0;
+        auto number = [&](unsigned long long min, unsigned long long max) {
+            return parseNumber(arg, value, min, max, n);
         };
-        if (arg == "--help" && !hasValue) {
-            o.help = true;
-        } else if (arg == "--dump" && !hasValue) {
-            o.dump = true;
-        } else if (arg == "--address" && takeValue() && !value.empty()) {
+        if (arg == "--address") {
+            if (board::canonicalAddress(value).empty())
+                return fail("invalid value for --address: '" + value +
+                            "' (a numeric IPv4 or IPv6 address)");
             o.address = value;
-        } else if (arg == "--db" && takeValue() && !value.empty()) {
+        } else if (arg == "--db") {
+            if (value.empty())
+                return fail("invalid value for --db: an empty file name");
             o.db = value;
-        } else if (arg == "--port" && takeValue()) {
-            char* end = nullptr;
-            long port = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || port < 0 || port > 65535) {
-                std::cerr << "ponpira-board: invalid port: " << value << "\n";
-                return std::nullopt;
-            }
-            o.port = static_cast<int>(port);
+        } else if (arg == "--operator-key-file") {
+            o.operatorKeyFile = value;
+        } else if (arg == "--host") {
+            std::string host;
+            if (!parseHost(value, host))
+                return false;
+            o.policy.hosts.push_back(host);
+        } else if (arg == "--trusted-proxy") {
+            const std::string address = board::canonicalAddress(value);
+            if (address.empty())
+                return fail("invalid value for --trusted-proxy: '" + value +
+                            "' (a numeric IPv4 or IPv6 address)");
+            o.policy.trustedProxies.push_back(address);
+        } else if (arg == "--port") {
+            if (!number(0, 65535))
+                return false;
+            o.port = static_cast<unsigned>(n);
+        } else if (arg == "--idle-exit") {
+            if (!number(0, 86400 * 365))
+                return false;
+            o.idleExit = static_cast<unsigned>(n);
+        } else if (arg == "--posts-per-minute") {
+            if (!number(0, 1000000))
+                return false;
+            o.policy.postsPerMinute = static_cast<unsigned>(n);
+        } else if (arg == "--delete-attempts") {
+            if (!number(0, 1000000))
+                return false;
+            o.policy.deleteAttempts = static_cast<unsigned>(n);
+        } else if (arg == "--duplicate-seconds") {
+            if (!number(0, 86400 * 365))
+                return false;
+            o.store.duplicateSeconds = static_cast<std::int64_t>(n);
+        } else if (arg == "--max-posts") {
+            if (!number(1, 1000000000))
+                return false;
+            o.store.maxPostsPerBoard = static_cast<std::int64_t>(n);
+        } else if (arg == "--max-connections") {
+            if (!number(1, 1000000))
+                return false;
+            o.limits.maxConnections = static_cast<unsigned>(n);
+        } else if (arg == "--max-connections-per-address") {
+            if (!number(1, 1000000))
+                return false;
+            o.limits.maxConnectionsPerAddress = static_cast<unsigned>(n);
+        } else if (arg == "--timeout") {
+            if (!number(1, 3600))
+                return false;
+            o.limits.timeoutSeconds = static_cast<unsigned>(n);
         } else {
-            std::cerr << "ponpira-board: invalid option: " << argv[i] << "\n";
-            return std::nullopt;
+            return fail("invalid option: " + arg);
         }
     }
-    return o;
+    return true;
 }
 
-int serve(const Options& o) {
+// ${XDG_DATA_HOME:-$HOME/.local/share}/ponpira/board.sqlite3, its folder created for its
+// owner alone.
+std::optional<std::string> defaultDatabase(bool create) {
+    namespace fs = std::filesystem;
+    fs::path data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && fs::path(xdg).is_absolute())
+        data = xdg;
+    else if (const char* home = std::getenv("HOME"); home && fs::path(home).is_absolute())
+        data = fs::path(home) / ".local" / "share";
+    else
+        return std::nullopt;
+    const fs::path folder = data / "ponpira";
+    if (create) {
+        std::error_code error;
+        fs::create_directories(data, error);
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            return std::nullopt;
+    }
+    return (folder / "board.sqlite3").string();
+}
+
+std::optional<std::string> readOperatorKey(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string key;
+    if (!in || !std::getline(in, key)) {
+        fail("cannot read the operator key from " + file);
+        return std::nullopt;
+    }
+    while (!key.empty() && (key.back() == '\r' || key.back() == ' ' || key.back() == '\t'))
+        key.pop_back();
+    // It must fit the deletion form's password field, and be too long to guess.
+    if (key.size() < 16 || key.size() > 32 || key.find_first_of(" \t\x7f") != std::string::npos ||
+        std::ranges::any_of(key, [](unsigned char c) { return c < 0x20 || c >= 0x80; })) {
+        fail("the operator key in " + file + " must be 16 to 32 printable ASCII characters");
+        return std::nullopt;
+    }
+    return key;
+}
+
+int serve(const Options& o, const std::string& db, const std::string& operatorKey) {
     // The database holds e-mail addresses and password hashes: for its owner's eyes only.
     umask(077);
-    board::Store store(o.db);
+    board::Store store(db, board::Store::Mode::ReadWrite, o.store);
 
-    // SIGINT and SIGTERM are taken by sigwait below; blocking them before any thread starts
-    // keeps them away from the server's threads.
+    // SIGINT and SIGTERM are taken by sigtimedwait below; blocking them before any thread
+    // starts keeps them away from the engine's threads.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -109,63 +255,78 @@ int serve(const Options& o) {
     // and the post gets an error page, rather than the signal ending the server.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    Server server;
-    board::setUpServer(server, store);
-    server.new_task_queue = [] { return new httplib::ThreadPool(16); };
-    server.set_keep_alive_max_count(100);
-
-    int port = o.port;
-    if (port == 0)
-        port = server.bind_to_any_port(o.address);
-    else if (!server.bind_to_port(o.address, port))
-        port = -1;
-    if (port <= 0 || !server.lengthenListenQueue()) {
-        std::cerr << "ponpira-board: cannot listen on " << o.address << " port " << o.port << "\n";
-        return 1;
+    int fd = board::http::inheritedSocket();
+    if (fd < 0)
+        fd = board::http::listenOn(o.address, static_cast<int>(o.port));
+    const std::string address = board::http::localAddress(fd);
+    board::PolicyOptions policy = o.policy;
+    // The address it listens on is a name it is reached by, unless it is all of them.
+    if (address != "0.0.0.0" && address != "::" && !address.empty()) {
+        std::string host;
+        if (parseHost(address, host))
+            policy.hosts.push_back(host);
     }
-    const bool v6 = o.address.find(':') != std::string::npos;
-    std::cout << "listening on http://" << (v6 ? "[" : "") << o.address << (v6 ? "]" : "") << ":"
-              << port << "/ (database " << o.db << ")" << std::endl;
 
-    std::atomic<bool> finished = false;
-    bool listened = false;
-    std::thread listener([&] {
-        listened = server.listen_after_bind();
-        finished = true;
-        // Wakes the sigwait below when the server stops by itself.
-        kill(getpid(), SIGTERM);
-    });
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    // stop() does nothing until the listener is running, so a signal that came early is
-    // repeated until the listener has returned.
-    while (!finished) {
-        server.stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    board::Handlers handlers(store, operatorKey);
+    board::Policy gate(policy, handlers);
+    board::http::Limits limits = o.limits;
+    limits.maxBody = board::kMaxBody;
+    board::http::Server server(fd, limits, gate.service());
+
+    const bool v6 = address.find(':') != std::string::npos;
+    std::cout << "listening on http://" << (v6 ? "[" : "") << address << (v6 ? "]" : "") << ":"
+              << board::http::localPort(fd) << "/ (database " << db << ")" << std::endl;
+
+    for (;;) {
+        timespec wait{1, 0};
+        const int signal = sigtimedwait(&stopSignals, nullptr, &wait);
+        if (signal == SIGINT || signal == SIGTERM)
+            break;
+        if (o.idleExit > 0 && server.idleFor() >= std::chrono::seconds(o.idleExit)) {
+            board::logLine("no connection for " + std::to_string(o.idleExit) +
+                           " s: exiting until the next one");
+            break;
+        }
     }
-    listener.join();
-    return listened ? 0 : 1;
+    server.stop(std::chrono::seconds(10));
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    auto options = parseOptions(argc, argv);
-    if (!options) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
         std::cerr << "Try 'ponpira-board --help'.\n";
         return 2;
     }
-    if (options->help) {
+    if (options.help) {
         std::cout << kUsage;
         return 0;
     }
+    std::string db = options.db;
+    if (db.empty()) {
+        auto found = defaultDatabase(!options.dump);
+        if (!found) {
+            fail("no folder for the database: set HOME or XDG_DATA_HOME, or give --db");
+            return 2;
+        }
+        db = *found;
+    }
+    std::string operatorKey;
+    if (!options.operatorKeyFile.empty()) {
+        auto key = readOperatorKey(options.operatorKeyFile);
+        if (!key)
+            return 2;
+        operatorKey = *key;
+    }
     try {
-        if (options->dump) {
-            board::Store store(options->db, board::Store::Mode::ReadOnly);
+        if (options.dump) {
+            board::Store store(db, board::Store::Mode::ReadOnly);
             std::cout << board::postsToJson(store.all());
             return std::cout.flush() ? 0 : 1;
         }
-        return serve(*options);
+        return serve(options, db, operatorKey);
     } catch (const std::exception& e) {
         std::cerr << "ponpira-board: " << e.what() << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #include "board/page.h"
 
+#include <cmath>
+#include <cstdio>
 #include <ctime>
 
 namespace board {
@@ -71,7 +73,8 @@ constexpr std::string_view kStyle =
     "h1{font-size:1.4em}nav{margin:1em 0}.post{border-top:1px solid #ccc;padding:.5em 0}"
     ".post h2{font-size:1.1em;margin:.2em 0}.meta{color:#555;font-size:.9em}"
     ".comment{white-space:pre-wrap;overflow-wrap:anywhere}.notice{padding:.5em;background:#e8f4e8}"
-    ".notice.error{background:#f8e0e0}form.delete{font-size:.85em;text-align:right}";
+    ".notice.error{background:#f8e0e0}form.delete{font-size:.85em;text-align:right}"
+    "table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:.2em .6em}";
 
 void head(std::string& out, std::string_view title) {
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n"
@@ -132,7 +135,10 @@ std::string renderBoard(const BoardView& view) {
     out += demo ? "<h1>ポンピラ デモ掲示板</h1>\n" : "<h1>ポンピラ 掲示板</h1>\n";
     out += "<p><a href=\"";
     out += boardPath(demo ? Board::Main : Board::Demo);
-    out += demo ? "\">掲示板へ</a></p>\n" : "\">デモ掲示板へ</a></p>\n";
+    out += demo ? "\">掲示板へ</a>" : "\">デモ掲示板へ</a>";
+    out += "　<a href=\"";
+    out += kRankingTarget;
+    out += "\">ランキング</a></p>\n";
     if (!view.notice.empty())
         out += std::string("<p class=\"notice") + (view.noticeIsError ? " error" : "") +
                "\" role=\"status\">" + htmlEscape(view.notice) + "</p>\n";
@@ -154,10 +160,34 @@ std::string renderBoard(const BoardView& view) {
     return out;
 }
 
-std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry>>>&) {
+std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry>>>& bySeconds) {
     std::string out;
     head(out, "ランキング - ポンピラ 掲示板");
-    out += "<h1>ランキング</h1>\n</body>\n</html>\n";
+    out += "<h1>ランキング</h1>\n<p><a href=\"";
+    out += kMainPath;
+    out += "\">掲示板に戻る</a></p>\n";
+    for (const auto& [seconds, entries] : bySeconds) {
+        const std::string length = std::to_string(seconds) + "秒";
+        out += "<h2>" + length + "</h2>\n";
+        if (entries.empty()) {
+            out += "<p>まだ記録はありません。</p>\n";
+            continue;
+        }
+        out += "<table>\n<tr><th>順位</th><th>お名前</th><th>回数</th><th>1秒あたり</th>"
+               "<th>投稿日</th></tr>\n";
+        int rank = 0;
+        for (const RankEntry& entry : entries) {
+            // Hundredths of a click per second, rounded, in integers: no locale in the way.
+            const long hundredths = std::lround(entry.clicks * 100.0 / entry.seconds);
+            char rate[32];
+            std::snprintf(rate, sizeof rate, "%ld.%02ld", hundredths / 100, hundredths % 100);
+            out += "<tr><td>" + std::to_string(++rank) + "</td><td>" + htmlEscape(entry.name) +
+                   "</td><td>" + std::to_string(entry.clicks) + "</td><td>" + rate + "</td><td>" +
+                   formatTime(entry.postedAt) + "</td></tr>\n";
+        }
+        out += "</table>\n";
+    }
+    out += "</body>\n</html>\n";
     return out;
 }
 

@@ -1,8 +1,10 @@
 #include "board/store.h"
 
 #include "board/password.h"
+#include "board/result.h"
 
 #include <sqlite3.h>
+#include <utility>
 
 namespace board {
 
@@ -96,7 +98,9 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-constexpr const char* kSchema = R"sql(
+// The first board's schema, user_version 0. A fresh database starts from it too and takes every
+// step below, so that a new database and an upgraded one cannot differ.
+constexpr const char* kSchemaV0 = R"sql(
 CREATE TABLE IF NOT EXISTS posts (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     board TEXT NOT NULL CHECK (board IN ('main', 'demo')),
@@ -111,6 +115,27 @@ CREATE TABLE IF NOT EXISTS posts (
 );
 CREATE INDEX IF NOT EXISTS posts_by_board ON posts (board, id);
 )sql";
+
+// Version 1: keys say how they were hashed (the first board's are salted SHA-256); the game's
+// result is read once from the comment into columns, which a ranking can index; finding a
+// repeated post looks only at its board's last seconds. Its rows' results are filled in by
+// fillGameResults in the same transaction.
+constexpr const char* kToV1 = R"sql(
+ALTER TABLE posts ADD COLUMN pwd_method TEXT;
+UPDATE posts SET pwd_method = 'salted-sha256' WHERE pwd_hash IS NOT NULL;
+ALTER TABLE posts ADD COLUMN seconds INTEGER CHECK (seconds BETWEEN 1 AND 32767);
+ALTER TABLE posts ADD COLUMN clicks INTEGER CHECK (clicks BETWEEN 0 AND 32767);
+ALTER TABLE posts ADD COLUMN trick INTEGER CHECK (trick IN (0, 1));
+CREATE INDEX posts_by_time ON posts (board, posted_at);
+CREATE INDEX posts_ranking ON posts (seconds, clicks DESC, id)
+    WHERE board = 'main' AND trick = 0 AND clicks <= 20 * seconds;
+PRAGMA user_version = 1;
+)sql";
+
+constexpr std::int64_t kVersion = 1;
+
+// The ranking's conditions, word for word those of posts_ranking, so that SQLite reads the index.
+constexpr const char* kRanked = "board = 'main' AND trick = 0 AND clicks <= 20 * seconds";
 
 constexpr const char* kColumns = "id, board, name, email, subject, comment, url, posted_at, "
                                  "pwd_hash IS NOT NULL";
@@ -138,6 +163,78 @@ void exec(sqlite3* db, const char* sql) {
     }
 }
 
+// After a failed statement, undoes what the transaction did, if SQLite has not already (it
+// rolls back by itself after some errors, a full disk among them). The first error is the one
+// worth reporting, so a failing rollback says nothing.
+void rollBack(sqlite3* db) {
+    if (!sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+std::int64_t userVersion(sqlite3* db) {
+    Statement s(db, "PRAGMA user_version");
+    s.step();
+    return s.int64(0);
+}
+
+void bindResult(Statement& s, int first, const std::optional<GameResult>& result) {
+    if (result) {
+        s.bind(first, std::int64_t{result->seconds});
+        s.bind(first + 1, std::int64_t{result->clicks});
+        s.bind(first + 2, std::int64_t{result->trick});
+    } else {
+        s.bindNull(first);
+        s.bindNull(first + 1);
+        s.bindNull(first + 2);
+    }
+}
+
+// Reads the result of every post stored before results had columns.
+void fillGameResults(sqlite3* db) {
+    std::vector<std::pair<std::int64_t, GameResult>> found;
+    {
+        Statement s(db, "SELECT id, comment FROM posts");
+        while (s.step())
+            if (auto result = readGameResult(s.text(1)))
+                found.emplace_back(s.int64(0), *result);
+    }
+    Statement update(db, "UPDATE posts SET seconds = ?, clicks = ?, trick = ? WHERE id = ?");
+    for (const auto& [id, result] : found) {
+        bindResult(update, 1, result);
+        update.bind(4, id);
+        update.run();
+    }
+}
+
+// Brings the database to kVersion, each step in one transaction with its new user_version: a
+// step that fails leaves the database as it was before it.
+void migrate(sqlite3* db, const std::string& path) {
+    if (userVersion(db) == kVersion)
+        return;
+    // Several servers or connections may start at once: the first one to write takes the
+    // steps, and the others find them taken.
+    exec(db, "BEGIN IMMEDIATE");
+    try {
+        std::int64_t version = userVersion(db);
+        if (version > kVersion)
+            throw StoreError(path + " is of a newer board (database version " +
+                             std::to_string(version) + "; this one knows up to " +
+                             std::to_string(kVersion) + ")");
+        if (version == 0) {
+            exec(db, kSchemaV0);
+            exec(db, kToV1);
+            fillGameResults(db);
+        }
+        exec(db, "COMMIT");
+    } catch (const StoreError& e) {
+        rollBack(db);
+        throw StoreError("cannot bring " + path + " up to date: " + e.what());
+    } catch (...) {
+        rollBack(db);
+        throw;
+    }
+}
+
 } // namespace
 
 struct Store::Connection {
@@ -146,29 +243,35 @@ struct Store::Connection {
         ~Db() { sqlite3_close_v2(handle); }
     } db; // declared first, so closed after the statements are finalized
 
-    std::unique_ptr<Statement> insert, page, count, findPassword, remove, all, begin, commit,
-        rollback;
+    std::unique_ptr<Statement> insert, findCopy, trim, page, count, findPassword, remove,
+        removeKeyed, ranking, all, begin, commit;
 
     void prepare() {
         const std::string cols = kColumns;
-        insert = std::make_unique<Statement>(
-            db.handle, "INSERT INTO posts (board, name, email, subject, comment, url, posted_at, "
-                       "pwd_salt, pwd_hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        page = std::make_unique<Statement>(
-            db.handle,
-            ("SELECT " + cols + " FROM posts WHERE board = ? ORDER BY id DESC LIMIT ? OFFSET ?")
-                .c_str());
-        count =
-            std::make_unique<Statement>(db.handle, "SELECT count(*) FROM posts WHERE board = ?");
-        findPassword = std::make_unique<Statement>(
-            db.handle, "SELECT pwd_salt, pwd_hash FROM posts WHERE board = ? AND id = ?");
-        remove =
-            std::make_unique<Statement>(db.handle, "DELETE FROM posts WHERE board = ? AND id = ?");
-        all = std::make_unique<Statement>(db.handle,
-                                          ("SELECT " + cols + " FROM posts ORDER BY id").c_str());
-        begin = std::make_unique<Statement>(db.handle, "BEGIN IMMEDIATE");
-        commit = std::make_unique<Statement>(db.handle, "COMMIT");
-        rollback = std::make_unique<Statement>(db.handle, "ROLLBACK");
+        auto make = [this](const std::string& sql) {
+            return std::make_unique<Statement>(db.handle, sql.c_str());
+        };
+        insert = make("INSERT INTO posts (board, name, email, subject, comment, url, posted_at, "
+                      "pwd_method, pwd_salt, pwd_hash, seconds, clicks, trick) "
+                      "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        findCopy = make("SELECT id FROM posts WHERE board = ? AND posted_at > ? AND name = ? AND "
+                        "email = ? AND subject = ? AND comment = ? AND url = ? ORDER BY id "
+                        "LIMIT 1");
+        trim = make("DELETE FROM posts WHERE board = ?1 AND id <= (SELECT id FROM posts WHERE "
+                    "board = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2)");
+        page = make("SELECT " + cols +
+                    " FROM posts WHERE board = ? ORDER BY id DESC LIMIT ? OFFSET ?");
+        count = make("SELECT count(*) FROM posts WHERE board = ?");
+        findPassword =
+            make("SELECT pwd_method, pwd_salt, pwd_hash FROM posts WHERE board = ? AND id = ?");
+        remove = make("DELETE FROM posts WHERE board = ? AND id = ?");
+        removeKeyed = make("DELETE FROM posts WHERE board = ? AND id = ? AND pwd_salt = ?");
+        ranking =
+            make(std::string("SELECT id, name, seconds, clicks, posted_at FROM posts WHERE ") +
+                 kRanked + " AND seconds = ? ORDER BY clicks DESC, id LIMIT ?");
+        all = make("SELECT " + cols + " FROM posts ORDER BY id");
+        begin = make("BEGIN IMMEDIATE");
+        commit = make("COMMIT");
     }
 };
 
@@ -200,6 +303,7 @@ class Store::Lease {
     Lease& operator=(const Lease&) = delete;
 
     Connection* operator->() { return conn_.get(); }
+    sqlite3* db() { return conn_->db.handle; }
 
   private:
     Store& store_;
@@ -208,7 +312,11 @@ class Store::Lease {
 
 Store::Store(std::string path, Mode mode, StoreLimits limits)
     : path_(std::move(path)), mode_(mode), limits_(limits) {
-    // Opening one connection now reports a bad path at start-up rather than at the first post.
+    if (limits_.duplicateSeconds < 0 || limits_.maxPostsPerBoard < 1)
+        throw StoreError("the duplicate window cannot be negative, and a board keeps at least one "
+                         "post");
+    // Opening one connection now reports a bad path, or a database that cannot be brought up
+    // to date, at start-up rather than at the first post.
     idle_.push_back(open());
 }
 
@@ -230,7 +338,13 @@ std::unique_ptr<Store::Connection> Store::open() {
         // post survive not only a killed server but a power cut.
         exec(db, "PRAGMA journal_mode = WAL");
         exec(db, "PRAGMA synchronous = FULL");
-        exec(db, kSchema);
+        migrate(db, path_);
+    } else if (std::int64_t version = userVersion(db); version != kVersion) {
+        // Reading must not change the file, so an old database is read by a board that writes.
+        throw StoreError(
+            path_ + " has database version " + std::to_string(version) +
+            ", this board reads version " + std::to_string(kVersion) +
+            (version < kVersion ? "; start the board on it once to bring it up to date" : ""));
     }
     conn->prepare();
     return conn;
@@ -241,26 +355,63 @@ Added Store::add(const NewPost& post, std::int64_t postedAt) {
     PasswordHash hash;
     if (!post.password.empty())
         hash = hashPassword(post.password);
+    const std::optional<GameResult> result = readGameResult(post.comment);
+    const std::string_view board = boardName(post.board);
     Lease conn(*this);
     std::lock_guard lock(writeMutex_);
-    Statement& s = *conn->insert;
-    Statement::Reset reset(s);
-    s.bind(1, boardName(post.board));
-    s.bind(2, post.name);
-    s.bind(3, post.email);
-    s.bind(4, post.subject);
-    s.bind(5, post.comment);
-    s.bind(6, post.url);
-    s.bind(7, postedAt);
-    if (post.password.empty()) {
-        s.bindNull(8);
-        s.bindNull(9);
-    } else {
-        s.bindBlob(8, hash.salt);
-        s.bindBlob(9, hash.digest);
+    // The search for an earlier copy and the insert are one transaction, so that two copies
+    // arriving together cannot both be stored.
+    conn->begin->run();
+    try {
+        Added added{0, false};
+        if (limits_.duplicateSeconds > 0) {
+            Statement& s = *conn->findCopy;
+            Statement::Reset reset(s);
+            s.bind(1, board);
+            s.bind(2, postedAt - limits_.duplicateSeconds);
+            s.bind(3, post.name);
+            s.bind(4, post.email);
+            s.bind(5, post.subject);
+            s.bind(6, post.comment);
+            s.bind(7, post.url);
+            if (s.step())
+                added = {s.int64(0), true};
+        }
+        if (!added.duplicate) {
+            {
+                Statement& s = *conn->insert;
+                Statement::Reset reset(s);
+                s.bind(1, board);
+                s.bind(2, post.name);
+                s.bind(3, post.email);
+                s.bind(4, post.subject);
+                s.bind(5, post.comment);
+                s.bind(6, post.url);
+                s.bind(7, postedAt);
+                if (post.password.empty()) {
+                    s.bindNull(8);
+                    s.bindNull(9);
+                    s.bindNull(10);
+                } else {
+                    s.bind(8, hash.method);
+                    s.bindBlob(9, hash.salt);
+                    s.bindBlob(10, hash.digest);
+                }
+                bindResult(s, 11, result);
+                s.step();
+            }
+            added.id = sqlite3_last_insert_rowid(conn.db());
+            Statement& s = *conn->trim;
+            s.bind(1, board);
+            s.bind(2, limits_.maxPostsPerBoard);
+            s.run();
+        }
+        conn->commit->run();
+        return added;
+    } catch (...) {
+        rollBack(conn.db());
+        throw;
     }
-    s.step();
-    return {sqlite3_last_insert_rowid(conn->db.handle), false};
 }
 
 std::vector<Post> Store::page(Board board, std::int64_t offset, std::int64_t limit) {
@@ -287,37 +438,30 @@ std::int64_t Store::count(Board board) {
 
 DeleteResult Store::remove(Board board, std::int64_t id, std::string_view password) {
     Lease conn(*this);
-    std::lock_guard lock(writeMutex_);
-    // The check and the delete are one transaction, so the post checked is the post deleted.
-    conn->begin->run();
-    try {
-        DeleteResult result;
-        {
-            Statement& s = *conn->findPassword;
-            Statement::Reset reset(s);
-            s.bind(1, boardName(board));
-            s.bind(2, id);
-            if (!s.step())
-                result = DeleteResult::NotFound;
-            else if (s.isNull(1))
-                result = DeleteResult::NoPassword;
-            else if (!verifyPassword({s.blob(0), s.blob(1)}, password))
-                result = DeleteResult::WrongPassword;
-            else
-                result = DeleteResult::Deleted;
-        }
-        if (result == DeleteResult::Deleted) {
-            Statement& s = *conn->remove;
-            s.bind(1, boardName(board));
-            s.bind(2, id);
-            s.run();
-        }
-        conn->commit->run();
-        return result;
-    } catch (...) {
-        conn->rollback->run();
-        throw;
+    PasswordHash stored;
+    {
+        Statement& s = *conn->findPassword;
+        Statement::Reset reset(s);
+        s.bind(1, boardName(board));
+        s.bind(2, id);
+        if (!s.step())
+            return DeleteResult::NotFound;
+        if (s.isNull(2))
+            return DeleteResult::NoPassword;
+        stored = {s.text(0), s.blob(1), s.blob(2)};
     }
+    // The key is checked outside the write turn, which a slow hash would hold up for every
+    // post. Posts never change and their ids are never reused, and the delete asks for the
+    // same salt besides: the post checked is the post deleted, or none is.
+    if (!verifyPassword(stored, password))
+        return DeleteResult::WrongPassword;
+    std::lock_guard lock(writeMutex_);
+    Statement& s = *conn->removeKeyed;
+    s.bind(1, boardName(board));
+    s.bind(2, id);
+    s.bindBlob(3, stored.salt);
+    s.run();
+    return sqlite3_changes(conn.db()) > 0 ? DeleteResult::Deleted : DeleteResult::NotFound;
 }
 
 DeleteResult Store::removeAsOperator(Board board, std::int64_t id) {
@@ -327,11 +471,22 @@ DeleteResult Store::removeAsOperator(Board board, std::int64_t id) {
     s.bind(1, boardName(board));
     s.bind(2, id);
     s.run();
-    return sqlite3_changes(conn->db.handle) > 0 ? DeleteResult::Deleted : DeleteResult::NotFound;
+    return sqlite3_changes(conn.db()) > 0 ? DeleteResult::Deleted : DeleteResult::NotFound;
 }
 
-std::vector<RankEntry> Store::ranking(int, int) {
-    return {};
+std::vector<RankEntry> Store::ranking(int seconds, int limit) {
+    std::vector<RankEntry> entries;
+    if (limit <= 0)
+        return entries;
+    Lease conn(*this);
+    Statement& s = *conn->ranking;
+    Statement::Reset reset(s);
+    s.bind(1, std::int64_t{seconds});
+    s.bind(2, std::int64_t{limit});
+    while (s.step())
+        entries.push_back({s.int64(0), s.text(1), static_cast<int>(s.int64(2)),
+                           static_cast<int>(s.int64(3)), s.int64(4)});
+    return entries;
 }
 
 std::vector<Post> Store::all() {

@@ -17,6 +17,14 @@ enum class ImeMode {
     Hiragana = 4, // input method on, full-width hiragana
 };
 
+// What came of making sure that a board on this machine answers.
+enum class LocalBoardState {
+    Answering, // something accepts connections there (or the board is not this platform's to
+               // start): go ahead
+    NotFound,  // nothing answers, and no ponpira-board program was found to start
+    NoAnswer,  // nothing answers, and ponpira-board did not start answering in time
+};
+
 // Everything the windows ask of the operating system. The game gets the real one; tests pass
 // a fake that records the calls and answers as told, so no test blocks on a message box or
 // opens a browser.
@@ -30,6 +38,11 @@ class Platform {
     // Opens url with the shell's "open" (the default browser). False when the shell reports
     // that it could not.
     virtual bool openUrl(QWidget* window, const QString& url, const QString& folder) = 0;
+
+    // Makes sure that a bulletin board answers at address:port (a loopback address) before a
+    // browser is sent there: when nothing accepts a TCP connection, starts ponpira-board
+    // listening there, detached, and waits a few seconds at most for its first answer.
+    virtual LocalBoardState ensureLocalBoard(const QString& address, quint16 port) = 0;
 
     // Starts the program at exactly this path, without arguments, in a normal window that
     // gets the focus. False when it could not be started.

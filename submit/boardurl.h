@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace ponpira {
 
@@ -24,11 +25,41 @@ struct BoardPost {
 };
 
 // The board server this build posts to (host and optional port), fixed when the program is
-// built.
-QString boardHost();
+// built. The settings file or PONPIRA_BOARD_HOST may name another one for a player.
+QString defaultBoardHost();
+
+// True for what may follow "http://" as a board: a DNS name (letters, digits, hyphens, dots),
+// an IPv4 address or a bracketed IPv6 address, then an optional ":port" (1..65535). No
+// scheme, user, path or space can slip into the URL through it.
+bool isValidBoardHost(const QString& host);
+
+// Where a player names another board: "[board]" "host=board.example.jp:8080".
+QString boardSettingsPath();
+
+// The board that "送信" posts to, and what the player configured if it was refused.
+struct BoardHostChoice {
+    QString host;     // always valid
+    QString rejected; // a malformed configured value, empty when there was none
+    QString source;   // where the rejected value came from, as the player would look for it
+};
+
+// PONPIRA_BOARD_HOST when set, else the settings file's [board] host, else the built-in host;
+// a malformed value falls back to the built-in host. Read afresh at each call.
+BoardHostChoice chooseBoardHost();
+
+// A board on this machine that the program may start itself: a loopback host (127.0.0.0/8,
+// localhost, [::1]) with an explicit port. The address is where it is to listen.
+struct LocalBoard {
+    QString address;
+    quint16 port = 0;
+};
+std::optional<LocalBoard> localBoard(const QString& host);
 
 // The board script's path on the board server.
 QString boardPath(PostCase postCase);
+
+// "私は10秒で85回クリックできました。" (with "裏技を使って" for a trick): the start of the comment.
+QString resultSentence(const BoardPost& post);
 
 // Percent-encodes (as UTF-8) every ASCII character of an entry except letters, digits and
 // "-._~", so that what the player typed can neither end its own value nor start another key.
@@ -46,5 +77,18 @@ qsizetype encodedUrlBytes(const QString& url);
 // URL functions (INTERNET_MAX_URL_LENGTH) and of older browsers; every current browser and
 // web server accepts at least that much, so nothing within it is cut off on the way.
 inline constexpr qsizetype maxUrlBytes = 2083;
+
+// A value that the board would refuse as too long. The board counts code points; the comment
+// value carries the result sentence before the player's comment.
+struct TooLong {
+    QString label;      // the field as the player knows it
+    qsizetype limit;    // the board's limit for the whole value
+    qsizetype typedMax; // what of it is left for the player's own text
+};
+std::optional<TooLong> tooLongField(const BoardPost& post);
+
+// Text the board cannot take: half of a surrogate pair (no UTF-8 form), or a control
+// character other than tab, line feed and carriage return.
+bool hasUnsendableCharacter(const QString& text);
 
 } // namespace ponpira

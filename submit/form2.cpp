@@ -49,6 +49,38 @@ class BrokenTextError : public Error {
                                "もう一度「送信」を押してください。")) {}
 };
 
+// The board would refuse the value; nothing is opened and the window keeps what was typed.
+class FieldTooLongError : public Error {
+  public:
+    explicit FieldTooLongError(const TooLong& field)
+        : Error(QStringLiteral("「%1」が長すぎるため、結果を送信できません。\n"
+                               "%2文字以内にしてから、もう一度「送信」を押してください。")
+                    .arg(field.label)
+                    .arg(field.typedMax)) {}
+};
+
+class ControlCharacterError : public Error {
+  public:
+    ControlCharacterError()
+        : Error(QStringLiteral("入力された内容に送信できない制御文字が含まれているため、"
+                               "結果を送信できません。\n"
+                               "貼り付けた文字などを入力し直してから、"
+                               "もう一度「送信」を押してください。")) {}
+};
+
+// A board that this machine should run did not come up: the browser would only show that
+// the connection was refused.
+class NoLocalBoardError : public Error {
+  public:
+    explicit NoLocalBoardError(LocalBoardState state)
+        : Error(state == LocalBoardState::NotFound
+                    ? QStringLiteral("掲示板のプログラム（ponpira-board）が見つからないため、"
+                                     "結果を送信できません。\n"
+                                     "ポンピラを入れ直してから、もう一度「送信」を押してください。")
+                    : QStringLiteral("掲示板が起動しないため、結果を送信できません。\n"
+                                     "しばらく待ってから、もう一度「送信」を押してください。")) {}
+};
+
 class OpenFailedError : public Error {
   public:
     OpenFailedError()
@@ -241,17 +273,33 @@ void Form2::Command1_Click() {
     post.comment = Text4->text();
     post.homePage = Text3->text();
     post.password = Text5->text();
-    const QString url = boardUrl(boardHost(), post);
-
     // Everything below leaves the window open with what was typed, so the player can mend
     // the entry or try again.
     for (const QString* text :
          {&post.name, &post.email, &post.comment, &post.homePage, &post.password}) {
         if (!text->isValidUtf16())
             throw BrokenTextError();
+        if (hasUnsendableCharacter(*text))
+            throw ControlCharacterError();
     }
+    if (const std::optional<TooLong> field = tooLongField(post))
+        throw FieldTooLongError(*field);
+
+    const BoardHostChoice board = chooseBoardHost();
+    if (!board.rejected.isEmpty())
+        platform_.messageBox(this,
+                             QStringLiteral("%1 の掲示板の指定「%2」は正しくないため、"
+                                            "既定の掲示板（%3）に送信します。")
+                                 .arg(board.source, board.rejected, board.host),
+                             AppInfo::Title());
+    const QString url = boardUrl(board.host, post);
     if (encodedUrlBytes(url) > maxUrlBytes)
         throw UrlTooLongError();
+    if (const std::optional<LocalBoard> local = localBoard(board.host)) {
+        const LocalBoardState state = platform_.ensureLocalBoard(local->address, local->port);
+        if (state != LocalBoardState::Answering)
+            throw NoLocalBoardError(state);
+    }
     if (!platform_.openUrl(this, url, AppInfo::Path()))
         throw OpenFailedError();
 

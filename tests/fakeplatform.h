@@ -32,6 +32,8 @@ class FakePlatform : public ponpira::Platform {
     std::function<void(const Message&)> onMessage; // runs while the "box" is open
     QList<Opened> opened;
     bool openSucceeds = true;
+    QStringList boardChecks; // "address port"
+    ponpira::LocalBoardState boardState = ponpira::LocalBoardState::Answering;
     QStringList started;
     bool startSucceeds = true;
     QSet<QString> existingFiles;
@@ -55,6 +57,10 @@ class FakePlatform : public ponpira::Platform {
     bool openUrl(QWidget* window, const QString& url, const QString& folder) override {
         opened.append({url, folder, window});
         return openSucceeds;
+    }
+    ponpira::LocalBoardState ensureLocalBoard(const QString& address, quint16 port) override {
+        boardChecks.append(address + u' ' + QString::number(port));
+        return boardState;
     }
     bool startProgram(const QString& path) override {
         started.append(path);

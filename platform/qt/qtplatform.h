@@ -10,6 +10,7 @@ class QtPlatform : public Platform {
   public:
     void messageBox(QWidget* parent, const QString& prompt, const QString& title) override;
     bool openUrl(QWidget* window, const QString& url, const QString& folder) override;
+    LocalBoardState ensureLocalBoard(const QString& address, quint16 port) override;
     bool startProgram(const QString& path) override;
     bool fileExists(const QString& path) override;
     std::int32_t regOpenKey(RegKey root, const QString& subKey, std::uint32_t access,

@@ -57,16 +57,19 @@ TEST(PageText, escapesMarkupAndLinksOnlyWebUrls) {
         EXPECT_FALSE(isWebUrl(url)) << url;
 }
 
-TEST(Password, saltedHashVerifiesOnlyTheSamePassword) {
+TEST(Password, hashVerifiesOnlyTheSamePassword) {
     const char abc[] = "\xba\x78\x16\xbf\x8f\x01\xcf\xea\x41\x41\x40\xde\x5d\xae\x22\x23"
                        "\xb0\x03\x61\xa3\x96\x17\x7a\x9c\xb4\x10\xff\x61\xf2\x00\x15\xad";
     EXPECT_EQ(sha256("abc"), std::string(abc, 32)) << "the known answer for \"abc\"";
     PasswordHash a = hashPassword("ひみつ");
     PasswordHash b = hashPassword("ひみつ");
+    EXPECT_EQ(a.method, "pbkdf2-sha256$" + std::to_string(kPbkdf2Iterations));
     EXPECT_EQ(a.salt.size(), 16u);
     EXPECT_NE(a.salt, b.salt) << "each post gets its own salt";
-    EXPECT_EQ(a.digest, sha256(a.salt + "ひみつ"));
+    EXPECT_NE(a.digest, sha256(a.salt + "ひみつ")) << "not a plain digest";
     EXPECT_TRUE(verifyPassword(a, "ひみつ") && verifyPassword(b, "ひみつ"));
     EXPECT_FALSE(verifyPassword(a, "ひみ") || verifyPassword(a, ""));
-    EXPECT_FALSE(verifyPassword({a.salt, a.digest.substr(0, 31)}, "ひみつ"));
+    EXPECT_FALSE(verifyPassword({a.method, a.salt, a.digest.substr(0, 31)}, "ひみつ"));
+    EXPECT_FALSE(verifyPassword({"pbkdf2-sha256$1", a.salt, a.digest}, "ひみつ"));
+    EXPECT_FALSE(verifyPassword({"md5", a.salt, a.digest}, "ひみつ"));
 }

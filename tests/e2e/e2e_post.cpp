@@ -1,9 +1,14 @@
-// Posting end to end. Starts the real ponpira-board with a fresh database, plays the game and
-// posts two results through the real windows and the real Qt platform, so that the URL leaves
-// the program as it does for a player; the stand-in xdg-open fetches it with curl from that
-// board. Then "ponpira-board --dump" must show, field by field, what was typed.
+// Posting end to end. Plays the game and posts two results through the real windows and the
+// real Qt platform to a real ponpira-board with a fresh database, named to the game the way a
+// player would (PONPIRA_BOARD_HOST), so that the URL leaves the program as it does for a
+// player; the stand-in xdg-open fetches it with curl. Then "ponpira-board --dump" must show,
+// field by field, what was typed. The board is there in one of three ways:
+//   direct    started by the test, on a port it chooses itself;
+//   activate  a socket that systemd-socket-activate holds, the board started on the first
+//             connection, as the desktop's systemd user session does;
+//   fallback  not running at all, so that the game must start it itself.
 //
-// Usage: e2e_post PONPIRA-BOARD XDG-OPEN-FOLDER BOARD-HOST
+// Usage: e2e_post direct|activate|fallback PONPIRA-BOARD XDG-OPEN-FOLDER
 
 #include "app/timer.h"
 #include "app/windows.h"
@@ -15,6 +20,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,6 +32,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <unistd.h>
 
 using namespace ponpira;
 
@@ -66,28 +74,56 @@ QJsonArray storedPosts(const QString& board, const QString& db) {
     return QJsonDocument::fromJson(dump.readAllStandardOutput()).array();
 }
 
+// A port of 127.0.0.1 that nothing listens on just now.
+QString freePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return QString::number(ntohs(address.sin_port));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (argc != 4)
-        qFatal("usage: e2e_post PONPIRA-BOARD XDG-OPEN-FOLDER BOARD-HOST");
-    const QString boardExe = QString::fromLocal8Bit(argv[1]);
+    const QString mode = QString::fromLocal8Bit(argc == 4 ? argv[1] : "");
+    if (mode != u"direct" && mode != u"activate" && mode != u"fallback")
+        qFatal("usage: e2e_post direct|activate|fallback PONPIRA-BOARD XDG-OPEN-FOLDER");
+    const QString boardExe = QString::fromLocal8Bit(argv[2]);
     QTemporaryDir tmp;
-    const QString db = tmp.filePath(QStringLiteral("board.sqlite3"));
+    // Where a board that the game starts keeps its posts: the player's data folder.
+    qputenv("XDG_DATA_HOME", tmp.path().toLocal8Bit());
+    const QString db = mode == u"fallback" ? tmp.filePath(QStringLiteral("ponpira/board.sqlite3"))
+                                           : tmp.filePath(QStringLiteral("board.sqlite3"));
     const QString log = tmp.filePath(QStringLiteral("opened.log"));
+    QString port = mode == u"direct" ? QStringLiteral("0") : freePort();
     QProcess board;
-    board.start(boardExe,
-                {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--db"), db});
-    board.waitForReadyRead(30000);
-    const QString port =
-        QRegularExpression(QStringLiteral(R"(^listening on http://127\.0\.0\.1:(\d+)/)"))
-            .match(QString::fromLocal8Bit(board.readLine()))
-            .captured(1);
-    if (port.isEmpty())
-        qFatal("ponpira-board did not start");
-    qputenv("PATH", QByteArray(argv[2]) + ':' + qgetenv("PATH"));
+    board.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (mode == u"direct") {
+        board.start(boardExe, {QStringLiteral("--port"), port, QStringLiteral("--db"), db});
+        board.waitForReadyRead(30000);
+        port = QRegularExpression(QStringLiteral(R"(^listening on http://127\.0\.0\.1:(\d+)/)"))
+                   .match(QString::fromLocal8Bit(board.readLine()))
+                   .captured(1);
+        if (port.isEmpty())
+            qFatal("ponpira-board did not start");
+    } else if (mode == u"activate") {
+        board.start(
+            QStringLiteral("systemd-socket-activate"),
+            {QStringLiteral("--listen=127.0.0.1:") + port, boardExe, QStringLiteral("--db"), db});
+        if (!board.waitForStarted(30000))
+            qFatal("systemd-socket-activate did not start");
+    } else {
+        // Found on PATH, as an installed board is.
+        qputenv("PATH", QFileInfo(boardExe).absolutePath().toLocal8Bit() + ':' + qgetenv("PATH"));
+    }
+    const QByteArray host = "127.0.0.1:" + port.toLatin1();
+    qputenv("PONPIRA_BOARD_HOST", host);
+    qputenv("PATH", QByteArray(argv[3]) + ':' + qgetenv("PATH"));
     qputenv("E2E_BOARD_PORT", port.toLatin1());
     qputenv("E2E_OPENED_LOG", log.toLocal8Bit());
 
@@ -150,6 +186,9 @@ int main(int argc, char* argv[]) {
     while ((stored = storedPosts(boardExe, db)).size() < 2 &&
            !waited.hasExpired(failures ? 5000 : 60000))
         QThread::msleep(200);
+    if (mode == u"fallback") // the board the game started, known by its port
+        QProcess::execute(QStringLiteral("pkill"),
+                          {QStringLiteral("-f"), QStringLiteral("ponpira-board .*--port ") + port});
     board.terminate();
     board.waitForFinished(60000);
     QByteArray files;
@@ -182,11 +221,11 @@ int main(int argc, char* argv[]) {
         if (files.contains(typed[i][4].toUtf8()))
             fail(QStringLiteral("post %1: the deletion password is stored in clear").arg(i + 1));
     }
-    // What the program handed to the opener: one argument, on the build's board host.
+    // What the program handed to the opener: one argument, on the board the player named.
     QFile opened(log);
     opened.open(QIODevice::ReadOnly);
     const QByteArray calls = opened.readAll();
-    const QByteArray call = "argc 1\narg http://" + QByteArray(argv[3]) + "/home/velmora/";
+    const QByteArray call = "argc 1\narg http://" + host + "/home/velmora/";
     if (calls.count("argc ") != 2 || calls.count(call) != 2)
         fail(QStringLiteral("unexpected xdg-open calls:\n") + QString::fromUtf8(calls));
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));

@@ -4,8 +4,11 @@
 #include "submit/form2.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QUrlQuery>
 #include <algorithm>
 
@@ -173,7 +176,7 @@ class TestForm2 : public QObject {
                  QStringLiteral("http://%1/home/velmora/cgi-bin/aska/%2.cgi?mode=regist&name=たろう"
                                 "&email=e&sub=結果&comment=%3クリックできました。がんばった&url=u"
                                 "&pwd=p&cook=on")
-                     .arg(boardHost(), length == "demo" ? "demoaska" : "aska", sentence));
+                     .arg(defaultBoardHost(), length == "demo" ? "demoaska" : "aska", sentence));
         QCOMPARE(p.platform.opened[0].folder, AppInfo::Path());
         QCOMPARE(p.platform.opened[0].window, form);
     }
@@ -196,29 +199,95 @@ class TestForm2 : public QObject {
         QCOMPARE(typed(form), entries);
     }
 
-    // A URL of exactly the limit, counted in the bytes the browser sends, goes out; one byte
-    // more is refused with a message.
-    void urlLengthLimit() {
-        for (const QString& unit :
-             {QStringLiteral("a"), QStringLiteral(" "), QStringLiteral("𠮷")}) {
-            Program p("short");
-            Form2* form = p.send();
-            p.press("Command1");
-            const qsizetype room = maxUrlBytes - encodedUrlBytes(p.platform.opened[0].url);
-            const qsizetype perUnit = encodedUrlBytes(escapeEntry(unit));
-            box(p.send(), 4)->setText(unit.repeated(room / perUnit));
-            p.press("Command1");
-            QCOMPARE(p.platform.opened.size(), 2);
-            const qsizetype sent =
-                QUrl(p.platform.opened[1].url, QUrl::TolerantMode).toEncoded().size();
-            QVERIFY(sent <= maxUrlBytes && sent > maxUrlBytes - perUnit);
-            box(p.send(), 4)->setText(unit.repeated(room / perUnit + 1));
-            p.press("Command1");
-            QCOMPARE(p.platform.opened.size(), 2);
-            QCOMPARE(p.platform.messages.size(), 1);
-            QVERIFY(p.platform.messages[0].prompt.contains(QStringLiteral("長すぎる")));
-            QVERIFY(form->isVisible());
+    // What the board would refuse is refused here first, naming the field and keeping the
+    // text: the board's limits in characters (a surrogate pair is one), and the URL's in the
+    // bytes the browser sends.
+    void lengthLimits() {
+        Program p("short");
+        Form2* form = p.send();
+        const struct {
+            int box;
+            const char* unit;
+            qsizetype fits;
+            const char* label;
+        } cases[] = {
+            {1, "𠮷", 40, "お名前"},
+            {2, "a", 100, "E-mail"},
+            {3, "a", 200, "URL"},
+            {4, "a", 500 - QStringLiteral("私は0秒で0回クリックできました。").size(), "コメント"},
+            {5, "a", 32, "削除用パスワード"},
+            // 12 bytes each once the browser has escaped them: the URL is full first.
+            {4, "𠮷", 0, "入力された内容"}};
+        for (auto c : cases) {
+            const QString unit = QString::fromUtf8(c.unit);
+            if (c.fits == 0) {
+                p.press("Command1");
+                c.fits = (maxUrlBytes - encodedUrlBytes(p.platform.opened.last().url)) /
+                         encodedUrlBytes(escapeEntry(unit));
+            }
+            for (qsizetype n : {c.fits, c.fits + 1}) {
+                p.platform.messages.clear();
+                const qsizetype before = p.platform.opened.size();
+                box(p.send(), c.box)->setText(unit.repeated(n));
+                p.press("Command1");
+                const bool refused = n > c.fits;
+                QCOMPARE(p.platform.opened.size(), before + (refused ? 0 : 1));
+                QCOMPARE(p.platform.messages.size(), refused ? 1 : 0);
+                QVERIFY(!refused ||
+                        p.platform.messages[0].prompt.contains(QString::fromUtf8(c.label)));
+                QCOMPARE(form->isVisible(), refused);
+                QCOMPARE(box(p.send(), c.box)->text(), unit.repeated(n));
+            }
+            box(form, c.box)->clear();
         }
+    }
+
+    // Another board comes from the environment or else the settings file; a malformed one is
+    // named in a message and the built-in board is used. A board on this machine is started
+    // when it does not answer; when it cannot be, nothing is opened.
+    void boardChoice() {
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QVERIFY(QDir().mkpath(config.path() + "/ponpira"_L1));
+        const QString builtIn = defaultBoardHost();
+        const struct {
+            const char* env;
+            const char* file;
+            QString host;
+            const char* local;
+        } cases[] = {
+            {"", "", builtIn, "127.0.0.1 8931"},
+            {"board.example.jp:8080", "host=[::1]:9000", "board.example.jp:8080", nullptr},
+            {"", "host=[::1]:9000", "[::1]:9000", "::1 9000"},
+            {"", "host=localhost:80", "localhost:80", "127.0.0.1 80"},
+            {"", "host=\"evil.example/x?y\"", builtIn, "127.0.0.1 8931"},
+            {"a b", "host=board.example.jp", builtIn, "127.0.0.1 8931"},
+            {"http://board.example.jp", "", builtIn, "127.0.0.1 8931"},
+            {"board.example.jp:0", "", builtIn, "127.0.0.1 8931"},
+        };
+        for (const auto& c : cases) {
+            qputenv("PONPIRA_BOARD_HOST", c.env);
+            QFile file(boardSettingsPath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("[board]\n") + c.file + "\n");
+            file.close();
+            Program p("short");
+            p.send();
+            p.press("Command1");
+            QCOMPARE(p.platform.opened.size(), 1);
+            QVERIFY2(p.platform.opened[0].url.startsWith("http://"_L1 + c.host + "/home/"_L1),
+                     c.env);
+            QCOMPARE(p.platform.messages.size(), c.host == builtIn && *c.file + *c.env ? 1 : 0);
+            QCOMPARE(p.platform.boardChecks, c.local ? QStringList(c.local) : QStringList());
+        }
+        qunsetenv("PONPIRA_BOARD_HOST");
+        qunsetenv("XDG_CONFIG_HOME");
+        Program p("short");
+        p.send();
+        p.platform.boardState = LocalBoardState::NotFound;
+        p.press("Command1");
+        QVERIFY(p.platform.opened.isEmpty());
+        QVERIFY(p.platform.messages[0].prompt.contains(u"ponpira-board"));
     }
 };
 
