@@ -3,6 +3,7 @@
 #include "app/iconpixels.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -25,6 +26,18 @@ void installFontSubstitutions() {
     // No free face matches Arial Black's heavy strokes; a bold, wide sans comes closest.
     QFont::insertSubstitutions(QStringLiteral("Arial Black"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+}
+
+QString installedFace(const QString& face) {
+    installFontSubstitutions();
+    // Looked up in the list of installed faces: QFontDatabase::hasFamily asks fontconfig to
+    // resolve every name it does not find, which costs as much as the search it would spare.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& candidate : QStringList{face} + QFont::substitutes(face)) {
+        if (installed.contains(candidate, Qt::CaseInsensitive))
+            return candidate;
+    }
+    return face;
 }
 
 QIcon appIcon() {

@@ -32,7 +32,7 @@ int main(int, char* argv[]) {
     // Controls without a font of their own use the classic Japanese UI face at 9 points. Left to
     // fontconfig, a Japanese locale often picks a fixed-width face, and "DEMO" looks typed.
     ponpira::installFontSubstitutions();
-    QFont uiFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    QFont uiFont(ponpira::installedFace(QStringLiteral("ＭＳ Ｐゴシック")));
     uiFont.setPointSize(9);
     QApplication::setFont(uiFont);
     // Hidden windows must not end the program behind the player's back; ending is explicit.

@@ -31,7 +31,7 @@ constexpr int clientLeft = 5550;
 constexpr int clientTop = 4305;
 
 QFont labelFont(const QString& face, qreal points, int weight) {
-    QFont font(face);
+    QFont font(installedFace(face));
     font.setPointSizeF(points);
     font.setWeight(QFont::Weight(weight));
     return font;
