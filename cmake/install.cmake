@@ -98,6 +98,11 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "All of the game's text is Japanese.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# A package from a build for another prefix would start programs that are not where it puts them.
+set(PONPIRA_CONFIGURED_PREFIX ${CMAKE_INSTALL_PREFIX})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/cpack-checks.cmake.in
+               ${PROJECT_BINARY_DIR}/cpack-checks.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-checks.cmake)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
