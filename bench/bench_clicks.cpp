@@ -8,6 +8,8 @@
 //   bench_clicks --sender xtest|xdotool --clicks N --length 10|20|30 [--period-us P]
 //   bench_clicks --keys N --hold-ms MS [--key-delay-ms D]   (D: xdotool's --delay; default its own)
 //                [--detectable-autorepeat 1 [--trust-key-releases 1]]
+//   bench_clicks --enter-hold-ms MS [--repeat DELAY_MS,RATE]   (Enter held on the focused button
+//                through a 10 s game; the X server repeats it RATE times a second after DELAY_MS)
 //
 // --detectable-autorepeat asks the X server (XKB) to send a held key's repeats as presses
 // alone, without the release before each, on this program's connection: what the game would
@@ -233,6 +235,8 @@ struct Options {
     int keys = 0;
     int holdMs = 0;
     int keyDelayMs = -1; // xdotool's own default
+    int enterHoldMs = 0;
+    QStringList repeat{QStringLiteral("660"), QStringLiteral("25")}; // the X server's defaults
     bool detectableAutoRepeat = false;
     bool trustKeyReleases = false;
     int runs = 3;
@@ -360,6 +364,41 @@ void keyRun(Subject& s, const Options& o) {
                s.name(), told);
 }
 
+// A held Enter on the focused button through a 10 s game: the rate of its clicks.
+void enterRun(Subject& s, const Options& o) {
+    if (!showAndWait(s)) {
+        std::printf("  %s: the window was never exposed\n", s.name());
+        return;
+    }
+    s.choose(10);
+    QAbstractButton* button = s.button();
+    Probe probe(button);
+    s.window()->activateWindow();
+    button->setFocus();
+    if (!waitFor([&] { return s.window()->isActiveWindow() && button->hasFocus(); }, 10000)) {
+        std::printf("  %s: the button never got the keyboard focus\n", s.name());
+        return;
+    }
+    const Sent hold =
+        runSender(o.xclick, {QStringLiteral("hold"), QString::number(o.enterHoldMs),
+                             QStringLiteral("Return"), o.repeat.value(0), o.repeat.value(1)});
+    settle(s, 1);
+    if (s.hasEnd())
+        waitFor([&] { return s.endNs >= 0; }, 40000);
+    // The game counts until its end; the floor's plain button ignores Enter.
+    const int counted = s.hasEnd() ? messageCount(s.endMessage) : probe.clicks;
+    const double seconds = s.hasEnd() ? 10.0 : o.enterHoldMs / 1000.0;
+    std::printf("  %-5s Enter held %d ms (repeat after %s ms, %s/s): %d clicks, %.1f/s%s\n",
+                s.name(), o.enterHoldMs, qPrintable(o.repeat.value(0)),
+                qPrintable(o.repeat.value(1)), counted, counted / seconds,
+                hold.ok ? "" : " (the sender failed)");
+    std::fflush(stdout);
+    result(QStringLiteral("Enter held through a 10 s game (repeat after %1 ms, %2/s), clicks per "
+                          "second")
+               .arg(o.repeat.value(0), o.repeat.value(1)),
+           s.name(), counted / seconds);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -389,6 +428,10 @@ int main(int argc, char** argv) {
             o.holdMs = v.toInt();
         else if (a == u"--key-delay-ms")
             o.keyDelayMs = v.toInt();
+        else if (a == u"--enter-hold-ms")
+            o.enterHoldMs = v.toInt();
+        else if (a == u"--repeat")
+            o.repeat = v.split(u',');
         else if (a == u"--detectable-autorepeat")
             o.detectableAutoRepeat = v.toInt() != 0;
         else if (a == u"--trust-key-releases")
@@ -416,7 +459,9 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (o.keys > 0)
+    if (o.enterHoldMs > 0)
+        std::printf("keyboard: Enter held %d ms\n", o.enterHoldMs);
+    else if (o.keys > 0)
         std::printf("keyboard: %d Space taps, then Space held %d ms\n", o.keys, o.holdMs);
     else
         std::printf("clicks: %d from %s%s into a %d s game\n", o.clicks, qPrintable(o.sender),
@@ -431,7 +476,9 @@ int main(int argc, char** argv) {
                 s = std::make_unique<Game>();
             else
                 s = std::make_unique<Floor>();
-            if (o.keys > 0)
+            if (o.enterHoldMs > 0)
+                enterRun(*s, o);
+            else if (o.keys > 0)
                 keyRun(*s, o);
             else
                 clickRun(*s, o);
