@@ -31,7 +31,9 @@ class Board:
 
     def start(self):
         for _ in range(50):  # the old socket may still be closing
-            self.proc = subprocess.Popen([self.exe, "--port", str(self.port), "--db", self.db],
+            # No rate limit: the writers post as fast as the board takes them.
+            self.proc = subprocess.Popen([self.exe, "--port", str(self.port), "--db", self.db,
+                                          "--posts-per-minute", "0"],
                                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                          text=True)
             line = self.proc.stdout.readline()
