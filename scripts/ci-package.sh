@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # CI: what a user installs. Stages `cmake --install` and checks the desktop entry, the AppStream
 # metainfo and the icons; builds the Debian package with CPack, has lintian check it (any error
-# or warning fails), installs it with apt-get,
-# starts the installed game on a virtual X server until its window shows, and removes the
+# or warning fails), installs it with apt-get, has scripts/ci-board.sh check the installed
+# board, starts the installed game on a virtual X server until its window shows, and removes the
 # package again. Works on the build folder that scripts/test made (build/, or
 # $PONPIRA_BUILD_DIR).
 set -euo pipefail
@@ -12,6 +12,8 @@ app_id=io.github.ponpira.Ponpira
 
 ensure_packages desktop-file-utils appstream dpkg-dev file xvfb xauth xdotool lintian
 [ -f "$build/CMakeCache.txt" ] || { echo "ci-package: no build in $build; run scripts/test" >&2; exit 1; }
+# The package installs under /usr, and the programs and units must be built for the same place.
+cmake -DCMAKE_INSTALL_PREFIX=/usr "$build" >/dev/null
 cmake --build "$build" -- -j"$(nproc)" >/dev/null
 
 work=$(mktemp -d)
@@ -63,6 +65,9 @@ as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/n
 installed=1
 [ -x /usr/games/ponpira ] || { echo "ci-package: the game is not in /usr/games" >&2; exit 1; }
 /usr/bin/ponpira-board --help >/dev/null
+if [ -x "$(dirname "$0")/ci-board.sh" ]; then
+    "$(dirname "$0")/ci-board.sh"
+fi
 # A desktop session's PATH has /usr/games (Debian's /etc/profile adds it); root's has not.
 exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop")
 [ "$(PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games; command -v "$exec_line")" = /usr/games/ponpira ] ||
