@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts in place, and the Debian package that CPack makes of it:
 # the game, the board server, the desktop entry, the icons, the AppStream metainfo, the
 # manual pages, the licence and the changelog.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The board's systemd units: a user socket on the board's address with its service, enabled
 # for every user (the link below is what `systemctl --global enable` would make, shipped with
 # the package), and a hardened system service for a board that others use, left disabled.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the local bulletin board (ponpira-board) in the background, so that the game's
 # "送信" has a board to land on.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # CI: the installed package's board, as a player's desktop gets it. Checks its systemd units with
 # systemd-analyze, then posts end to end from the real result window to the installed
 # ponpira-board twice: started through its socket the way the user unit starts it

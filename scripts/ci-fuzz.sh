@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets in fuzz/ with clang's libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, then runs each from its seed corpus for a bounded time. A crash,
 # a leak, a sanitizer finding or a broken property stops the run and fails it; the input that

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # CI: what a user installs. Stages `cmake --install` and checks the desktop entry, the AppStream
 # metainfo and the icons; builds the Debian package with CPack, has lintian check it (any error
 # or warning fails), installs it with apt-get, has scripts/ci-board.sh check the installed

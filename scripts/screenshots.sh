@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's screenshots of the real program under Xvfb with a window manager, driving
 # it with xdotool as a player would, and of the board page in headless Chromium. Rerun after a
 # visual change:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by scripts/play and scripts/test: installs what is missing, then configures and builds.
 # Sourced, not run. Every step is skipped when there is nothing to do, so a second run is quick.
 
