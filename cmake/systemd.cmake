@@ -6,12 +6,9 @@
 include(GNUInstallDirs)
 set(PONPIRA_SYSTEMD_USER_UNIT_DIR lib/systemd/user CACHE STRING
     "Where the board's user units go, relative to the prefix unless absolute")
-# Debian 12 keeps system units of packages in /lib/systemd/system.
-if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-    set(_system_unit_dir /lib/systemd/system)
-else()
-    set(_system_unit_dir lib/systemd/system)
-endif()
+# Relative, so that --prefix moves it too; Debian 12 merges /lib into /usr, and systemd reads
+# /usr/lib/systemd/system.
+set(_system_unit_dir lib/systemd/system)
 set(PONPIRA_SYSTEMD_SYSTEM_UNIT_DIR ${_system_unit_dir} CACHE STRING
     "Where the board's system service goes, relative to the prefix unless absolute")
 
