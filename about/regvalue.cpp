@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/regvalue.h"
 
 #include "platform/regcodes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/sysinfo.h"
 
 #include "about/regvalue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/appinfo.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/controls.h"
 
 #include "app/x11keys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/guard.h"
 
 #include "app/appinfo.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build tool: writes the icon's images as C++ arrays of ready pixels, so that the program starts
 // without decoding a PNG (decoding them, the 256-pixel one above all, cost the start-up more
 // than building the main window).

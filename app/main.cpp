@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fonts.h"
 #include "app/windows.h"
 #include "game/form1.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/timer.h"
 
 namespace ponpira {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/x11keys.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The processor's work per click, for valgrind's callgrind to count: clicks go to Command1 on
 // the offscreen platform through the window system's input path (press, release, the click
 // handler, the label's new text and the repaint of what changed), and separately straight into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Counts real clicks. Another X client (bench_xclick, or xdotool) sends XTest clicks onto
 // Command1 through a real X server, and the count shown in Label3 and in the end message is
 // compared with the number sent. The game's windows are the program's own (same library, same

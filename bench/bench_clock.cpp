@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How exact the game's clock is: the demo's click count over repeated runs (an exact clock gives
 // 124 or 125: the 125th automatic click ties with the end tick) and how long 10-, 20- and
 // 30-second games last from the first click to the result message. Prints numbers; never fails

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and memory as a player meets them: starts a program on the X display and watches
 // its window from outside with the X DAMAGE extension, so the program needs no hook. The time
 // runs from just before the program is started to the first drawing into its window that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bare Qt Widgets program that start-up and memory are measured against: the game's main()
 // with the game taken out.
 #include "floorwindow.h"

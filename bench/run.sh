@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Every benchmark of clicks, clock and cost in one command, against the game and against the
 # toolkit's floor (a bare Qt Widgets program built beside it), on a virtual X server of its own.
 # Builds what it needs in build-bench/, prints one table (median, minimum and maximum over the

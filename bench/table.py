@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Prints bench/run.sh's table from its results file: one line a figure, in the order the
 figures were measured, with the game's and the floor's median, minimum and maximum over the
 runs, and the game's median against the floor's (ratio and difference)."""

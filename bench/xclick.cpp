@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A small XTest client that clicks and types faster than xdotool can: the sender of the click
 // benchmarks. It prints how many events it sent and how long the X server took to take them.
 //

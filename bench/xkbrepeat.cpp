@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <X11/XKBlib.h>
 
 // Asks the server to send a held key's repeats on this connection as presses alone. True when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/dump.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/form.h"
 
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/handlers.h"
 
 #include "board/page.h"

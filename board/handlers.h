@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The board's handlers: post, show, delete and ranking, each a plain function from a request

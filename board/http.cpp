@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/http.h"
 
 #include <arpa/inet.h>

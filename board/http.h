@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The board's HTTP edge on libmicrohttpd: the listening socket, the connection limits, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ponpira-board: the bulletin board that ポンピラ posts its results to.
 
 #include "board/dump.h"

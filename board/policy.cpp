@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/policy.h"
 
 #include "board/page.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What every request must pass before a handler sees it, in one place: the Host names the

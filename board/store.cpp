@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/store.h"
 
 #include "board/password.h"

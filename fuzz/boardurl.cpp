@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board URL: whatever the player types, the browser's request holds the eight keys in the
 // board's order, and the board reads every entry back as typed (or refuses all for a control).
 #include "submit/boardurl.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text to number, for any text read both as UTF-8 and as UTF-16: the number its digits say,
 // or one of the program's two errors, and nothing else escapes.
 #include "app/convert.h"

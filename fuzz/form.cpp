@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board's reading of a query or a form body. Any bytes at all give either fields that are
 // valid UTF-8 without control characters, or an error and no fields; escapes undo exactly.
 #include "board/form.h"

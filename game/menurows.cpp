@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "game/menurows.h"
 
 #include <QMenuBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "game/wrapbutton.h"
 
 #include <QStyleOptionButton>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Rebuilds the program's icon files from two sources kept in this directory:
 #   - the pixel art below (16 and 32 px), drawn by hand so that the outline,
 #     the button split and the face survive at tiny sizes, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "submit/boardurl.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "submit/form2.h"
 
 #include "app/appinfo.h"

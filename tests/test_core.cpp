@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/convert.h"
 #include "app/guard.h"
 #include "app/int16.h"

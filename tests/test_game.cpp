@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gamehelpers.h"
 
 #include "submit/form2.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """What an attacker's connections do to ponpira-board on loopback: the latency of page views
 while 1,000 idle connections and 100 slow-header connections are open, the server's peak
 memory, and the answers to a Range header of 2,700 ranges and to a smuggling attempt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures ponpira-board on loopback: posts per second and page views per second, with latency
 // percentiles. Starts its own server on a free port with a fresh database; the load is bounded
 // by a request count and a time limit per phase.

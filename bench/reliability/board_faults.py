@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The board under faults, on 127.0.0.1 only. Prints one line of figures per fault and exits 1
 if an acknowledged post went missing, the database failed its integrity check, the server died
 of a fault, or a bad request got anything but an error page.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The reliability figures in one command: the soak at full length and once under valgrind, the
 # board under kills, a full disk, a read-only database, slow clients and bad requests, and the
 # fuzzers for a longer time than CI gives them. Prints each step's figures and ends with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/winapi.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

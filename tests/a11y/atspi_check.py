@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Usage: atspi_check.py PATH-TO-ponpira. Reads the game's windows over the Linux accessibility
 bus (AT-SPI) as a screen reader does, on a virtual X server with a D-Bus session of its own, for
 at most 50 s. Exit code 77 (skipped) where Xvfb, D-Bus, at-spi2-core or python3-pyatspi is missing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "about/sysinfo.h"
 #include "app/errors.h"
 #include "fakeplatform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real ponpira-board on 127.0.0.1, driven as a browser, a script and an attacker would.
 
 #include "board/password.h"

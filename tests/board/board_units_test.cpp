@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board's pure parts: form decoding, page text and password hashing.
 
 #include "board/form.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Posting end to end. Plays the game and posts two results through the real windows and the
 // real Qt platform to a real ponpira-board with a fresh database, named to the game the way a
 // player would (PONPIRA_BOARD_HOST), so that the URL leaves the program as it does for a

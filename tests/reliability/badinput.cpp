@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever reaches the result window's boxes, "送信" opens a URL from which the board reads back
 // every entry as typed, or says in a message why it cannot (a control character, which the board
 // would refuse, among them); the boxes keep what was typed either way.

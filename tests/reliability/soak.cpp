@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Soak: windows opened and closed, games and demos played and posted; afterwards as many
 // QObjects are alive, and no more heap is in use, as after the first rounds.
 // Usage: reliability_soak [window cycles] [game cycles]   (default 100 and 20)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/appinfo.h"
 #include "gamehelpers.h"
 #include "submit/boardurl.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Compiles resources/ponpira.rc with the MinGW resource compiler, from a folder other than the
 # script's so that the icon must be found beside the script, and looks for the version in the
 # result. Exits 77 (skipped) where windres is missing.

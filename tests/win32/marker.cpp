@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A stand-in program for the launch tests. When started it leaves "<its own path>.ran" beside
 // itself and exits with code 42, so a test can tell which of several copies ran.
 #ifndef WIN32_LEAN_AND_MEAN

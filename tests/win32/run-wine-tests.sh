@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Cross-compiles the Qt-free Win32 layer and its tests with MinGW-w64, then runs them under
 # Wine in a fresh, headless prefix whose ANSI code page is 932, with registry values set by
 # "wine reg add". Exits 77 (skipped) where a tool is missing, saying which.

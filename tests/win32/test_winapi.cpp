@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of the Win32 layer against the real system DLLs, run under Wine by run-wine-tests.sh,
 // which sets the registry values read here with "wine reg add". Prints one line per failed
 // check; exits 0 or 1 only, since an exit status keeps just its low byte.

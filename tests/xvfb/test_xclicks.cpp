@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clicks and key presses sent by another X client through a real X server into a real game:
 // none may be lost and none counted twice. Only the amount of input is fixed; nothing here is
 // timed, so a slow machine only makes the test take longer.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a test program on a virtual X server of its own; exit code 77 (skipped) without one.
 for tool in xvfb-run xauth; do
     if ! command -v "$tool" >/dev/null 2>&1; then
