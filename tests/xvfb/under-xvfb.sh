@@ -1,10 +1,33 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Runs a test program on a virtual X server of its own; exit code 77 (skipped) without one.
-for tool in xvfb-run xauth; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "skipped: $tool is not installed (Debian packages xvfb and xauth)"
-        exit 77
-    fi
-done
-exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@"
+# Runs a command on a virtual X server of its own: Xvfb picks a free display number itself and
+# writes it to us (-displayfd), so two test runs on one machine never race for the same number
+# as xvfb-run's guessing can. Exit code 77 (skipped) where Xvfb is not installed.
+#   under-xvfb.sh [-screen WxHxD] COMMAND [ARG...]
+screen=1280x1024x24
+if [ "$1" = "-screen" ]; then
+    screen=$2
+    shift 2
+fi
+if ! command -v Xvfb >/dev/null 2>&1; then
+    echo "skipped: Xvfb is not installed (Debian package xvfb)"
+    exit 77
+fi
+dir=$(mktemp -d) || exit 1
+mkfifo "$dir/display" || exit 1
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+xvfb=$!
+# Xvfb writes the number once it accepts clients; if it dies first, the read ends empty.
+read -r number <"$dir/display"
+if [ -z "$number" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$dir/log" >&2
+    rm -rf "$dir"
+    exit 1
+fi
+DISPLAY=:$number "$@"
+status=$?
+kill "$xvfb" 2>/dev/null
+wait "$xvfb" 2>/dev/null
+rm -rf "$dir"
+exit $status
