@@ -41,19 +41,6 @@ class TestBoardUrl : public QObject {
         QCOMPARE(boardUrl(QStringLiteral("board.example:80"), post),
                  QStringLiteral("http://board.example:80") + tail);
     }
-
-    // Letters, digits and "-._~" pass; every other ASCII character becomes %XX.
-    void escapesEveryAsciiCharacterButTheUnreserved() {
-        const QByteArray unreserved =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~";
-        for (int c = 0; c < 0x80; ++c) {
-            const QString in{QChar(char16_t(c))};
-            QCOMPARE(escapeEntry(in),
-                     unreserved.contains(char(c))
-                         ? in
-                         : QStringLiteral("%%1").arg(c, 2, 16, QChar(u'0')).toUpper());
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestBoardUrl)
