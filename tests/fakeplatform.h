@@ -38,16 +38,13 @@ class FakePlatform : public ponpira::Platform {
     QStringList started;
     bool startSucceeds = true;
     QSet<QString> existingFiles;
-    QStringList fileQueries;
     // key path -> value name -> value; keys present here open, others do not.
     QHash<QString, QHash<QString, Value>> registry;
     // Keys listed here grant only these rights: an open that asks for more is refused, as
     // for an ordinary user who may read a machine key but not write it.
     QHash<QString, std::uint32_t> keyRights;
-    QStringList openRequests; // key paths, in the order they were asked for
     QList<std::uint32_t> openAccess;
     int openKeys = 0; // opened minus closed
-    int closeCalls = 0;
     QList<QPair<QWidget*, ponpira::ImeMode>> imeRequests;
 
     void messageBox(QWidget* parent, const QString& prompt, const QString& title) override {
@@ -67,13 +64,9 @@ class FakePlatform : public ponpira::Platform {
         started.append(path);
         return startSucceeds;
     }
-    bool fileExists(const QString& path) override {
-        fileQueries.append(path);
-        return existingFiles.contains(path);
-    }
+    bool fileExists(const QString& path) override { return existingFiles.contains(path); }
     std::int32_t regOpenKey(ponpira::RegKey root, const QString& subKey, std::uint32_t access,
                             ponpira::RegKey& key) override {
-        openRequests.append(subKey);
         openAccess.append(access);
         key = 0;
         if (root != ponpira::hkeyLocalMachine || !registry.contains(subKey))
@@ -105,7 +98,6 @@ class FakePlatform : public ponpira::Platform {
         return ponpira::errorSuccess;
     }
     void regCloseKey(ponpira::RegKey key) override {
-        ++closeCalls;
         if (key != 0 && key <= static_cast<ponpira::RegKey>(keys_.size()))
             --openKeys;
     }

@@ -28,8 +28,6 @@ struct Game {
     }
     QString caption(const char* label) const { return find<QLabel>(label)->text(); }
     QPushButton* button() const { return find<QPushButton>("Command1"); }
-    QString buttonText() const { return button()->text(); }
-    int buttonPoints() const { return button()->font().pointSize(); }
     ponpira::Timer* timer(const char* name) const { return find<ponpira::Timer>(name); }
 
     void choose(const char* item) { find<QAction>(item)->trigger(); }
@@ -43,6 +41,23 @@ struct Game {
             if (!timer(name)->isEnabled())
                 return;
             Q_EMIT timer(name)->tick();
+        }
+    }
+    // Plays space-separated steps: "c", "t" and "d", each with an optional count, click the
+    // button, tick the seconds (Timer1) and tick the demo's clicks (Timer2); any other word
+    // chooses the menu item of that name.
+    void play(const QString& steps) {
+        for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+            bool counted = step.size() == 1;
+            const int times = counted ? 1 : step.mid(1).toInt(&counted);
+            if (counted && step[0] == u'c')
+                click(times);
+            else if (counted && step[0] == u't')
+                tick("Timer1", times);
+            else if (counted && step[0] == u'd')
+                tick("Timer2", times);
+            else
+                choose(qPrintable(step));
         }
     }
 };

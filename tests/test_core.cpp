@@ -5,6 +5,7 @@
 #include "app/timer.h"
 #include "fakeplatform.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -30,75 +31,44 @@ class TestCore : public QObject {
         QVERIFY(Int16(11) >= Int16(10));
     }
 
-    void integerText_data() {
-        QTest::addColumn<int>("value");
+    void conversions_data() {
+        QTest::addColumn<bool>("integer"); // toInt16, else toDouble
         QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0 << "0";
-        QTest::newRow("ten") << 10 << "10";
-        QTest::newRow("three digits") << 125 << "125";
-        QTest::newRow("negative") << -20 << "-20";
-        QTest::newRow("max") << 32767 << "32767";
-        QTest::newRow("min") << -32768 << "-32768";
+        QTest::addColumn<QString>("result"); // the value read, "overflow" or "error"
+        const char* const integers[][2] = {{"32767", "32767"},
+                                           {"-32768", "-32768"},
+                                           {"", "error"},
+                                           {"  ", "error"},
+                                           {"0x10", "error"},
+                                           {"1.5", "error"},
+                                           {"１０", "error"},
+                                           {"10秒", "error"},
+                                           {"32768", "overflow"},
+                                           {"-32769", "overflow"},
+                                           {"99999999999999999999", "overflow"}};
+        for (auto [text, result] : integers)
+            QTest::addRow("toInt16 「%s」", text) << true << text << result;
+        const char* const doubles[][2] = {
+            {" 201 ", "201"}, {"-2.5", "-2.5"}, {"1e3", "1000"},  {"", "error"},
+            {"1,5", "error"}, {"nan", "error"}, {"inf", "error"}, {"1e", "error"},
+            {".", "error"},   {"--1", "error"}, {"1 2", "error"}, {"1e999", "overflow"}};
+        for (auto [text, result] : doubles)
+            QTest::addRow("toDouble 「%s」", text) << false << text << result;
     }
-    // Decimal, no leading space or zeros, and it reads back.
-    void integerText() {
-        QFETCH(int, value);
+    void conversions() {
+        QFETCH(bool, integer);
         QFETCH(QString, text);
-        QCOMPARE(toText(value), text);
-        QCOMPARE(toInt16(text).value(), value);
-    }
-
-    void badIntegerText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("overflow");
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("blank") << "  " << false;
-        QTest::newRow("letters") << "abc" << false;
-        QTest::newRow("hex") << "0x10" << false;
-        QTest::newRow("fraction") << "1.5" << false;
-        QTest::newRow("full-width") << "１０" << false;
-        QTest::newRow("trailing junk") << "10秒" << false;
-        QTest::newRow("too big") << "32768" << true;
-        QTest::newRow("far too big") << "99999999999999999999" << true;
-        QTest::newRow("too small") << "-32769" << true;
-    }
-    void badIntegerText() {
-        QFETCH(QString, text);
-        QFETCH(bool, overflow);
-        if (overflow)
-            QVERIFY_THROWS_EXCEPTION(OverflowError, toInt16(text));
-        else
-            QVERIFY_THROWS_EXCEPTION(ConversionError, toInt16(text));
-    }
-
-    void doubleText() {
-        QCOMPARE(toDouble(QStringLiteral("1")), 1.0);
-        QCOMPARE(toDouble(QStringLiteral(" 201 ")), 201.0);
-        QCOMPARE(toDouble(QStringLiteral("-2.5")), -2.5);
-        QCOMPARE(toDouble(QStringLiteral("1e3")), 1000.0);
-        for (const char* bad : {"", "1,5", "nan", "inf", "1e", ".", "--1", "1 2"})
-            QVERIFY_THROWS_EXCEPTION(ConversionError, toDouble(QString::fromUtf8(bad)));
-        QVERIFY_THROWS_EXCEPTION(OverflowError, toDouble(QStringLiteral("1e999")));
-    }
-
-    // Enabling a running timer must not restart its interval: the game enables the seconds
-    // timer on every click.
-    void enablingARunningTimerKeepsItsRhythm() {
-        Timer timer(QStringLiteral("T"), 200, nullptr);
-        QSignalSpy ticks(&timer, &Timer::tick);
-        timer.setEnabled(true);
-        QVERIFY(timer.isEnabled());
-        QCOMPARE(timer.objectName(), QStringLiteral("T"));
-        // Re-enable far more often than the interval: a restarting timer would never fire.
-        QElapsedTimer clock;
-        clock.start();
-        while (ticks.isEmpty() && clock.elapsed() < 5000) {
-            timer.setEnabled(true);
-            QTest::qWait(20);
+        QFETCH(QString, result);
+        QString read;
+        try {
+            read =
+                integer ? QString::number(toInt16(text).value()) : QString::number(toDouble(text));
+        } catch (const OverflowError&) {
+            read = QStringLiteral("overflow");
+        } catch (const ConversionError&) {
+            read = QStringLiteral("error");
         }
-        QVERIFY(!ticks.isEmpty());
-        timer.setEnabled(false);
-        QVERIFY(!timer.isEnabled());
+        QCOMPARE(read, result);
     }
 
     // A stalled event loop gets its ticks back on schedule, not as a burst of missed ones,
@@ -108,12 +78,16 @@ class TestCore : public QObject {
         QSignalSpy ticks(&timer, &Timer::tick);
         timer.setEnabled(true);
         QThread::msleep(300); // fifteen intervals without an event loop
-        QCoreApplication::processEvents();
-        QTest::qWait(5);
-        QVERIFY2(ticks.size() <= 3, qPrintable(QString::number(ticks.size())));
+        QElapsedTimer since;
+        since.start();
+        while (since.elapsed() < 50)
+            QCoreApplication::processEvents();
+        // On schedule, at most one tick now and one per interval after: however slow the
+        // machine, the bound grows with the time the loop took.
+        QVERIFY2(ticks.size() <= 2 + since.elapsed() / 20,
+                 qPrintable(QString::number(ticks.size())));
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 2, 10000); // and it goes on ticking
 
-        // A clock that must add up to the time gone by delivers what it missed instead.
         Timer clock(QStringLiteral("C"), 20, nullptr, Timer::Missed::CatchUp);
         QSignalSpy clockTicks(&clock, &Timer::tick);
         clock.setEnabled(true);
@@ -132,14 +106,9 @@ class TestCore : public QObject {
         QCOMPARE(platform.messages[0].title, QStringLiteral("ポンピラ"));
         QVERIFY(platform.messages[0].prompt.contains(QStringLiteral("範囲")));
         QVERIFY(!timer.isEnabled());
-
         runHandler(platform, nullptr, [] { toInt16(QStringLiteral("x")); });
-        QCOMPARE(platform.messages.size(), 2);
-        QVERIFY(platform.messages[1].prompt.contains(QStringLiteral("「x」")));
-
+        QVERIFY(platform.messages.value(1).prompt.contains(QStringLiteral("「x」")));
         runHandler(platform, nullptr, [] { throw std::logic_error("boom"); });
-        QCOMPARE(platform.messages.size(), 3);
-
         bool ran = false;
         runHandler(platform, nullptr, [&] { ran = true; });
         QVERIFY(ran);

@@ -2,7 +2,6 @@
 #include "about/sysinfo.h"
 #include "app/errors.h"
 #include "fakeplatform.h"
-#include "platform/qt/qtplatform.h"
 
 #include <QTest>
 #include <QWidget>
@@ -25,14 +24,6 @@ QByteArray z(const QByteArray& text) {
 
 // In the tables, a value of type 0 is one that is not there at all.
 const FakeValue absent{0, {}};
-
-// The portable platform, with its message box recorded instead of shown.
-struct RecordingQtPlatform : QtPlatform {
-    QStringList prompts;
-    void messageBox(QWidget*, const QString& prompt, const QString&) override {
-        prompts.append(prompt);
-    }
-};
 
 } // namespace
 
@@ -127,13 +118,6 @@ class TestSysInfo : public QObject {
         if (!toolRuns)
             QCOMPARE(platform.messages[0].prompt, message);
         QCOMPARE(platform.openKeys, 0);
-    }
-
-    // Where there is no registry, both lookups fail and the message shows.
-    void noRegistryMeansTheMessage() {
-        RecordingQtPlatform platform;
-        sysinfo::startSysInfo(platform, nullptr);
-        QCOMPARE(platform.prompts, QStringList{message});
     }
 };
 

@@ -3,16 +3,10 @@
 // none may be lost and none counted twice. Only the amount of input is fixed; nothing here is
 // timed, so a slow machine only makes the test take longer.
 
-#include "app/windows.h"
-#include "fakeplatform.h"
-#include "game/form1.h"
+#include "gamehelpers.h"
 #include "submit/form2.h"
 #include "xtestinput.h"
 
-#include <QAction>
-#include <QLabel>
-#include <QPushButton>
-#include <QTest>
 #include <X11/keysym.h>
 #include <atomic>
 #include <cstdio>
@@ -33,16 +27,6 @@ class DoubleClicks : public QObject {
     }
 };
 
-struct Game {
-    FakePlatform platform;
-    ponpira::Windows windows{platform, [] {}};
-    ponpira::Form1& form = windows.form1();
-    QPushButton* button = form.findChild<QPushButton*>(QStringLiteral("Command1"));
-
-    void choose(const char* item) { form.findChild<QAction*>(QLatin1String(item))->trigger(); }
-    QString clicks() const { return form.findChild<QLabel*>(QStringLiteral("Label3"))->text(); }
-};
-
 } // namespace
 
 class TestXClicks : public QObject {
@@ -50,62 +34,47 @@ class TestXClicks : public QObject {
 
   private Q_SLOTS:
     // A thousand clicks at full speed: the X server's timestamps turn every other press into a
-    // double-click for Qt, and each must still count exactly once, in Label3 and in the end
-    // message.
-    void thousandFastClicksCountExactly() {
+    // double-click for Qt, and each must still count exactly once. Then keys on the focused
+    // button: a Space tap counts once, even when its release and the next press share a
+    // millisecond, which X would otherwise mark as a held key's repeat. The game is never
+    // played to its end: the offscreen tests see to that.
+    void clicksAndKeysCountExactly() {
         Game g;
-        g.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&g.form));
-        g.choose("long"); // 30 s: time enough for a slow machine to take every click
+        g.choose("long");
         DoubleClicks doubleClicks;
-        g.button->installEventFilter(&doubleClicks);
-
+        g.button()->installEventFilter(&doubleClicks);
         ponpira::xtest::Input input;
         const std::string why = input.open();
         QVERIFY2(why.empty(), why.c_str());
-        const QPoint at = g.button->mapToGlobal(g.button->rect().center());
+        const QPoint at = g.button()->mapToGlobal(g.button()->rect().center());
         input.moveTo(at.x(), at.y());
         {
             std::jthread sender([&input] { input.click(1000); });
-            QTRY_COMPARE_WITH_TIMEOUT(g.clicks(), QStringLiteral("1000"), 60000);
+            QTRY_COMPARE_WITH_TIMEOUT(g.caption("Label3"), QStringLiteral("1000"), 60000);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(g.platform.messages.size(), 1, 60000);
-        QCOMPARE(g.platform.messages[0].prompt,
-                 QStringLiteral("あなたは30秒で1000回クリックすることができました。"));
-        QCOMPARE(g.clicks(), QStringLiteral("1000"));
         // Otherwise this test would not have tried the double-click path at all.
         QVERIFY2(doubleClicks.count > 0, "no press arrived as a double-click");
-    }
 
-    // A button fires when Space is released: each tap counts once. The taps are 2 ms apart:
-    // closer taps look exactly like a held key to Qt on X (see tapKey).
-    void keysOnTheFocusedButton() {
-        Game g;
-        g.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&g.form));
-        g.choose("long");
+        g.choose("long"); // a fresh count and 30 s more
         g.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&g.form));
-        g.button->setFocus();
-        QTRY_VERIFY(g.button->hasFocus());
-
-        ponpira::xtest::Input input;
-        const std::string why = input.open();
-        QVERIFY2(why.empty(), why.c_str());
-        input.tapKey(XK_space, 100, 2);
-        QTRY_COMPARE_WITH_TIMEOUT(g.clicks(), QStringLiteral("100"), 30000);
+        g.button()->setFocus();
+        QTRY_VERIFY(g.button()->hasFocus());
+        input.tapKey(XK_space, 100);
+        QTRY_COMPARE_WITH_TIMEOUT(g.caption("Label3"), QStringLiteral("100"), 30000);
         // Anything still on its way would be counted by now.
         QTest::qWait(500);
-        QCOMPARE(g.clicks(), QStringLiteral("100"));
+        QCOMPARE(g.caption("Label3"), QStringLiteral("100"));
 
         // Held, Space presses once, on release; Enter (either key) on every key-down, the
         // server's repeats included, and leaves Space as it was.
         const struct {
             unsigned long key;
             bool repeats;
-        } holds[] = {{XK_Return, true}, {XK_space, false}, {XK_KP_Enter, true}, {XK_space, false}};
+        } holds[] = {{XK_Return, true}, {XK_space, false}, {XK_KP_Enter, true}};
         for (const auto& hold : holds) {
-            const int before = g.clicks().toInt();
+            const int before = g.caption("Label3").toInt();
             std::atomic<bool> released = false;
             std::jthread holder([&] {
                 input.holdKey(hold.key, 1500);
@@ -113,7 +82,7 @@ class TestXClicks : public QObject {
             });
             QTRY_VERIFY_WITH_TIMEOUT(released, 30000);
             QTest::qWait(500);
-            const int added = g.clicks().toInt() - before;
+            const int added = g.caption("Label3").toInt() - before;
             // The server repeats a key about 20 times in the last 0.8 s of such a hold.
             QVERIFY2(hold.repeats ? added > 5 : added == 1, qPrintable(QString::number(added)));
         }
@@ -128,7 +97,6 @@ class TestXClicks : public QObject {
         QTRY_VERIFY(!result.isVisible());
     }
 };
-
 int main(int argc, char* argv[]) {
     {
         ponpira::xtest::Input probe;

@@ -84,8 +84,4 @@ void Input::holdKey(unsigned long keysym, int ms) {
     XSync(display_, False);
 }
 
-void Input::sync() {
-    XSync(display_, False);
-}
-
 } // namespace ponpira::xtest

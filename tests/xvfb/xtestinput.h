@@ -39,9 +39,6 @@ class Input {
     // Holds the key of keysym down for ms milliseconds, then lets it go.
     void holdKey(unsigned long keysym, int ms);
 
-    // Waits until the server has handled every request sent so far.
-    void sync();
-
   private:
     _XDisplay* display_ = nullptr;
 };
