@@ -35,6 +35,12 @@ if(UNIX AND NOT APPLE)
     install(FILES ${_res}/${PONPIRA_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
+    # The board is named only where this build installs it.
+    if(TARGET ponpira-board)
+        set(PONPIRA_METAINFO_BOARD_BINARY "    <binary>ponpira-board</binary>\n")
+    else()
+        set(PONPIRA_METAINFO_BOARD_BINARY "")
+    endif()
     configure_file(${_res}/${PONPIRA_APP_ID}.metainfo.xml.in
                    ${PROJECT_BINARY_DIR}/${PONPIRA_APP_ID}.metainfo.xml @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/${PONPIRA_APP_ID}.metainfo.xml
