@@ -26,7 +26,6 @@ class FakePlatform : public ponpira::Platform {
     struct Value {
         std::uint32_t type = ponpira::regSz;
         QByteArray data;
-        std::int32_t status = ponpira::errorSuccess; // what the read reports
     };
 
     QList<Message> messages;
@@ -86,8 +85,6 @@ class FakePlatform : public ponpira::Platform {
         if (!values.contains(valueName))
             return ponpira::errorFileNotFound;
         const Value& v = values[valueName];
-        if (v.status != ponpira::errorSuccess)
-            return v.status;
         type = v.type;
         if (v.data.size() > buffer.size()) {
             dataSize = std::uint32_t(v.data.size());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gamehelpers.h"
 
+#include "about/frmabout.h"
 #include "submit/form2.h"
 
 #include <QMenuBar>
@@ -117,6 +118,31 @@ class TestGame : public QObject {
             g.play(parts[i]);
             QCOMPARE(::seen(g), seen.value(i));
         }
+    }
+
+    void ending_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("終了") << false;
+        QTest::newRow("main window's close box") << true;
+    }
+    // Either way the program ends, once, mid-game and with the other windows loaded, shown or
+    // hidden, rather than leaving a hidden main window behind.
+    void ending() {
+        QFETCH(bool, closeBox);
+        Game g;
+        g.play(QStringLiteral("short c4 t3 send"));
+        g.windows.loadedForm2()->hide();
+        g.choose("about");
+        if (closeBox)
+            QVERIFY(g.form.close());
+        else
+            g.choose("end");
+        QCOMPARE(g.quits, 1);
+        QVERIFY(g.windows.hasEnded());
+        QVERIFY(!g.form.isVisible() && !g.windows.loadedAbout()->isVisible());
+        QVERIFY(g.platform.messages.isEmpty());
+        g.windows.end();
+        QCOMPARE(g.quits, 1);
     }
 
     // Every command is on the bar itself, none behind an overflow arrow.
