@@ -65,7 +65,7 @@ frmAbout::frmAbout(WindowSet& windows, Platform& platform, QWidget* parent)
     setWindowIcon(appIcon());
     // The proportional face of a Japanese desktop: the fixed-pitch fallback that a bare
     // system offers is too wide, and the first sentence's end would wrap under the second.
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    QFont font(installedFace(QStringLiteral("ＭＳ Ｐゴシック")));
     font.setPointSize(9);
     setFont(font);
     // A fixed dialog frame whose title bar carries only the close box.

@@ -91,7 +91,9 @@ class OpenFailedError : public Error {
 };
 
 QFont gothic(qreal points) {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    // The installed face asked for directly: the font system then skips its search for the
+    // missing one, each time the window is opened.
+    QFont font(installedFace(QStringLiteral("ＭＳ Ｐゴシック")));
     font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
     return font;
