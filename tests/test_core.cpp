@@ -45,6 +45,7 @@ class TestCore : public QObject {
                                            {"10秒", "error"},
                                            {"32768", "overflow"},
                                            {"-32769", "overflow"},
+                                           {"4294967296", "overflow"},
                                            {"99999999999999999999", "overflow"}};
         for (auto [text, result] : integers)
             QTest::addRow("toInt16 「%s」", text) << true << text << result;
