@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "about/regvalue.h"
 #include "about/sysinfo.h"
 #include "app/errors.h"
 #include "fakeplatform.h"
@@ -63,6 +64,13 @@ class TestSysInfo : public QObject {
         QCOMPARE(text, keyVal);
         QCOMPARE(platform.openKeys, 0);
         QCOMPARE(platform.openAccess, QList<std::uint32_t>{0x20019u});
+    }
+
+    // A successful read cannot report more bytes than the buffer holds: trusting such a size
+    // would read past it.
+    void sizeLargerThanTheBuffer() {
+        const unsigned char buffer[4] = {'a', 'b', 'c', 0};
+        QVERIFY(keepValueBytes(errorSuccess, regSz, buffer, 5).use == RegValueUse::Failed);
     }
 
     void launcher_data() {
