@@ -35,13 +35,12 @@ def outer(game):
     return subprocess.run(cmd, timeout=LIMIT + 10).returncode
 
 
-def elements(root, hidden=False, limit=2000):
-    """Elements under root, breadth first: the showing ones, or all of them when hidden."""
-    import pyatspi
+def elements(root, limit=2000):
+    """Elements under root, breadth first, hidden ones too: a menu need not be open."""
     found, queue = [], [root]
     while queue and len(found) < limit:
         n = queue.pop(0)
-        if n is not None and (hidden or n.getState().contains(pyatspi.STATE_SHOWING)):
+        if n is not None:
             found.append(n)
             queue.extend(n.getChildAtIndex(i) for i in range(min(n.childCount, 100)))
     return found
@@ -72,14 +71,14 @@ def inner(game):
                      for w in children(a) if w.name == title
                      and w.getState().contains(pyatspi.STATE_SHOWING)), None)
 
-    def find(root, role, name):  # menus need not be showing: search hidden elements too
-        return next(n for n in elements(root, hidden=True)
+    def find(root, role, name):
+        return next(n for n in elements(root)
                     if n.getRoleName() == role and n.name == name)
 
     problems = []
     try:
         form1 = wait_for("the game on the accessibility bus", lambda: window("ポンピラ"), 20)
-        names = {n.name for n in elements(form1, hidden=True)}
+        names = {n.name for n in elements(form1)}
         problems += [f"nothing named 「{name}」" for name in NAMES if name not in names]
         # A game's cue on the button reaches the bus as the button's new name.
         find(form1, "menu item", "１０秒").queryAction().doAction(0)
