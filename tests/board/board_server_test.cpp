@@ -180,7 +180,8 @@ TEST_F(BoardTest, postsAreStoredShownAndRanked) {
     for (int reload = 0; reload < 2; ++reload)
         EXPECT_TRUE(has(get(landing).body, "No.1 として投稿しました。"));
     ok(regist(kDemo, "デモさん", "私は10秒で125回クリックできました。"));
-    ok(regist(kMain, "はやい", "私は裏技を使って10秒で300回クリックできました。"));
+    // Trick wording is left out even where the figures look possible (a link made by hand).
+    ok(regist(kMain, "はやい", "私は裏技を使って20秒で150回クリックできました。"));
     ok(regist(kMain, "じろう", "私は20秒で201回クリックできました。"));
     const auto posts = stored();
     ASSERT_EQ(posts.size(), 4u);
@@ -260,8 +261,10 @@ TEST_F(BoardTest, ambiguousFramingClosesTheConnection) {
         std::string request;
         const char* status;
     } cases[] = {
+        // A post the board would take if it read the chunks and let the length go.
         {"POST " + kMain + " HTTP/1.1\r\n" + host + form + "Content-Length: 5\r\n" +
-             "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n" + smuggled,
+             "Transfer-Encoding: chunked\r\n\r\n1e\r\nmode=regist&name=cl&comment=te\r\n" +
+             "0\r\n\r\n" + smuggled,
          "400"},
         {"POST " + kMain + " HTTP/1.1\r\n" + host +
              "Content-Length: 0\r\nContent-Length: 2\r\n\r\n" + smuggled,
@@ -335,7 +338,8 @@ TEST_F(BoardTest, abuseIsBounded) {
         ok(regist(kMain, "same", "私は10秒で85回クリックできました。"));
     ok(regist(kMain, "b", "2"));
     ok(regist(kMain, "c", "3"));
-    httplib::Response r = get(regist(kMain, "d", "4"));
+    // The address a client names itself counts for nothing without a trusted proxy.
+    httplib::Response r = get(regist(kMain, "d", "4"), {{"X-Forwarded-For", "192.0.2.9"}});
     EXPECT_EQ(r.status, 429);
     EXPECT_TRUE(has(r.body, "投稿が多すぎます"));
     const auto posts = stored();
