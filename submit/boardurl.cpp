@@ -126,15 +126,26 @@ QString escapeEntry(const QString& text) {
     static constexpr char hex[] = "0123456789ABCDEF";
     QString escaped;
     escaped.reserve(text.size());
-    for (const QChar ch : text) {
+    const auto escape = [&escaped](unsigned char byte) {
+        escaped.append(u'%');
+        escaped.append(QLatin1Char(hex[byte >> 4]));
+        escaped.append(QLatin1Char(hex[byte & 0xF]));
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
         const char16_t c = ch.unicode();
-        if (c >= 0x80 || isUnreserved(c)) {
+        // Qt's URL encoder turns a noncharacter beyond the first plane (U+1FFFE, U+4FFFF...)
+        // into half of a surrogate, which the board cannot read; sent as UTF-8 bytes already
+        // escaped, it arrives as typed.
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() &&
+            QChar::isNonCharacter(QChar::surrogateToUcs4(ch, text[i + 1]))) {
+            for (const char byte : text.mid(i++, 2).toUtf8())
+                escape(static_cast<unsigned char>(byte));
+        } else if (c >= 0x80 || isUnreserved(c)) {
             // Surrogate halves pass one by one and stay paired, so 𠮷 and emoji survive.
             escaped.append(ch);
         } else {
-            escaped.append(u'%');
-            escaped.append(QLatin1Char(hex[c >> 4]));
-            escaped.append(QLatin1Char(hex[c & 0xF]));
+            escape(static_cast<unsigned char>(c));
         }
     }
     return escaped;

@@ -41,11 +41,12 @@ using namespace ponpira;
 namespace {
 
 // Hostile text in every box (name, e-mail, home page, comment, password): query delimiters,
-// escapes, spaces, pasted line breaks, Japanese, characters outside code page 932, emoji.
+// escapes, spaces, pasted line breaks, Japanese, characters outside code page 932, emoji, a
+// noncharacter beyond the first plane.
 const QStringList typed[] = {
     {"た&ろ=う#?+%;  𠮷😀", "a+b@example.jp&pwd=stolen", "http://example.jp/?q=1&r=2#frag",
      "がんばった&pwd=x\r\n2行目 100% ; +plus+ %41 👍🏽", "p@ss w0rd&cook=off=#?"},
-    {"デモ\n太郎 ｶﾀｶﾅ", "", "", "&&==??##  ", "%00%zz🔑"}};
+    {"デモ\n太郎 ｶﾀｶﾅ\U0001FFFE", "", "", "&&==??##  ", "%00%zz🔑"}};
 
 int failures = 0;
 
