@@ -39,10 +39,6 @@ class FakePlatform : public ponpira::Platform {
     QSet<QString> existingFiles;
     // key path -> value name -> value; keys present here open, others do not.
     QHash<QString, QHash<QString, Value>> registry;
-    // Keys listed here grant only these rights: an open that asks for more is refused, as
-    // for an ordinary user who may read a machine key but not write it.
-    QHash<QString, std::uint32_t> keyRights;
-    QList<std::uint32_t> openAccess;
     int openKeys = 0; // opened minus closed
     QList<QPair<QWidget*, ponpira::ImeMode>> imeRequests;
 
@@ -64,13 +60,13 @@ class FakePlatform : public ponpira::Platform {
         return startSucceeds;
     }
     bool fileExists(const QString& path) override { return existingFiles.contains(path); }
+    // As for an ordinary user: machine keys may be read, not written.
     std::int32_t regOpenKey(ponpira::RegKey root, const QString& subKey, std::uint32_t access,
                             ponpira::RegKey& key) override {
-        openAccess.append(access);
         key = 0;
         if (root != ponpira::hkeyLocalMachine || !registry.contains(subKey))
             return ponpira::errorFileNotFound;
-        if (keyRights.contains(subKey) && (access & ~keyRights[subKey]) != 0)
+        if ((access & ~ponpira::keyRead) != 0)
             return ponpira::errorAccessDenied;
         keys_.append(subKey);
         key = static_cast<ponpira::RegKey>(keys_.size());
@@ -79,19 +75,15 @@ class FakePlatform : public ponpira::Platform {
     }
     std::int32_t regQueryValue(ponpira::RegKey key, const QString& valueName, std::uint32_t& type,
                                QByteArray& buffer, std::uint32_t& dataSize) override {
-        if (key == 0 || key > static_cast<ponpira::RegKey>(keys_.size()))
-            return ponpira::errorInvalidHandle;
-        const auto& values = registry[keys_[int(key - 1)]];
+        const auto values = registry.value(keys_.value(int(key) - 1));
         if (!values.contains(valueName))
             return ponpira::errorFileNotFound;
         const Value& v = values[valueName];
         type = v.type;
-        if (v.data.size() > buffer.size()) {
-            dataSize = std::uint32_t(v.data.size());
-            return ponpira::errorMoreData;
-        }
-        std::copy(v.data.begin(), v.data.end(), buffer.begin());
         dataSize = std::uint32_t(v.data.size());
+        if (v.data.size() > buffer.size())
+            return ponpira::errorMoreData;
+        std::copy(v.data.begin(), v.data.end(), buffer.begin());
         return ponpira::errorSuccess;
     }
     void regCloseKey(ponpira::RegKey key) override {

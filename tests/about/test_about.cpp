@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "about/frmabout.h"
 #include "gamehelpers.h"
+#include "platform/qt/qtplatform.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 
 using namespace ponpira;
 
@@ -13,19 +16,9 @@ class TestAbout : public QObject {
   private:
     std::unique_ptr<Game> game;
 
-    // Opens the About window from the main window's menu, as the player does.
-    frmAbout* open(bool activate = false) {
+    frmAbout* open() {
         game->choose("about");
-        frmAbout* about = game->windows.loadedAbout();
-        if (activate) {
-            QApplication::setActiveWindow(about);
-            if (!QTest::qWaitForWindowActive(about))
-                qWarning("the About window did not become active");
-        }
-        return about;
-    }
-    static QString text(QWidget* window, const char* name) {
-        return window->findChild<QWidget*>(QLatin1String(name))->property("text").toString();
+        return game->windows.loadedAbout();
     }
 
   private Q_SLOTS:
@@ -45,15 +38,16 @@ class TestAbout : public QObject {
         QTest::newRow("Enter on system information") << 2 << int(Qt::Key_Return) << 0 << false;
         QTest::newRow("Alt+S on the icon") << 1 << int(Qt::Key_S) << int(Qt::AltModifier) << false;
     }
-    // The focus starts on OK. Esc always presses OK; Enter presses OK unless the focus is on
-    // the other button, which is then pressed instead, as Alt+S presses it from anywhere (with
-    // no registry here: the message, owned by the About window).
+    // Esc always presses OK; Enter presses the focused button or else OK, as Alt+S presses
+    // system information (with no registry here: the message, owned by the About window).
     void keys() {
         QFETCH(int, tabs);
         QFETCH(int, key);
         QFETCH(int, modifier);
         QFETCH(bool, closes);
-        QPointer<frmAbout> about = open(true);
+        QPointer<frmAbout> about = open();
+        QApplication::setActiveWindow(about);
+        QVERIFY(QTest::qWaitForWindowActive(about));
         QVERIFY(QApplication::focusWidget());
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdOK"));
         for (int i = 0; i < tabs; ++i)
@@ -82,13 +76,26 @@ class TestAbout : public QObject {
         if (closeBox)
             first->close();
         else
-            QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("cmdOK")),
-                              Qt::LeftButton);
+            QTest::mouseClick(first->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
         QVERIFY(!game->windows.loadedAbout());
         QTRY_VERIFY(first.isNull());
         frmAbout* second = open();
         QVERIFY(second->isVisible());
-        QCOMPARE(text(second, "lblVersion"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.2.2"));
+        QCOMPARE(second->findChild<QLabel*>("lblVersion")->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.2.2"));
+    }
+
+    // The player's messages (this one, the game's end) stay until OK is pressed.
+    void messageWaitsForOk() {
+        QObject guard;
+        bool pressed = false;
+        QTimer::singleShot(0, &guard, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box && box->isVisible());
+            box->button(QMessageBox::Ok)->click();
+            pressed = true;
+        });
+        QtPlatform().messageBox(nullptr, QStringLiteral("p"), QStringLiteral("t"));
+        QVERIFY(pressed);
     }
 };
 
