@@ -20,8 +20,6 @@ class FakePlatform : public ponpira::Platform {
     };
     struct Opened {
         QString url;
-        QString folder;
-        QWidget* window;
     };
     struct Value {
         std::uint32_t type = ponpira::regSz;
@@ -47,8 +45,8 @@ class FakePlatform : public ponpira::Platform {
         if (onMessage)
             onMessage(messages.last());
     }
-    bool openUrl(QWidget* window, const QString& url, const QString& folder) override {
-        opened.append({url, folder, window});
+    bool openUrl(QWidget*, const QString& url, const QString&) override {
+        opened.append({url});
         return openSucceeds;
     }
     ponpira::LocalBoardState ensureLocalBoard(const QString& address, quint16 port) override {

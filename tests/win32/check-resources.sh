@@ -1,8 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Compiles resources/ponpira.rc with the MinGW resource compiler, from a folder other than the
-# script's so that the icon must be found beside the script, and looks for the version in the
-# result. Exits 77 (skipped) where windres is missing.
+# Compiles resources/ponpira.rc with MinGW's windres from another folder (so the icon must be
+# found beside the script) and checks its version against the project's. Exits 77 (skipped)
+# where windres is missing.
 #   check-resources.sh <source dir> <work dir> <project version>
 set -u
 windres=$(command -v x86_64-w64-mingw32-windres) ||
@@ -11,19 +11,11 @@ fail() {
     echo "FAILED: $*"
     exit 1
 }
-mkdir -p "$2"
-cd "$2" || fail "cannot enter $2"
-"$windres" -O coff -i "$1/resources/ponpira.rc" -o ponpira-rc.o ||
-    fail "windres could not compile resources/ponpira.rc"
-hex=$(od -An -tx1 -v ponpira-rc.o | tr -d ' \n')
-
-# The fixed file and product version (1.2.0.2) follow the signature 0xFEEF04BD, and the
-# product name "ポンピラ" is there in UTF-16: the UTF-8 source was read as UTF-8.
-IFS=. read -r major minor patch tweak <<VERSION
-$3
-VERSION
-le16() { printf '%02x%02x' $(($1 & 255)) $(($1 >> 8)); }
-version="$(le16 "$minor")$(le16 "$major")$(le16 "${tweak:-0}")$(le16 "$patch")"
-case $hex in *"bd04effe00000100$version$version"*) ;; *) fail "no fixed version $3" ;; esac
-case $hex in *dd30f330d430e930*) ;; *) fail "no product name in UTF-16" ;; esac
+mkdir -p "$2" && cd "$2" || fail "cannot enter $2"
+"$windres" -O coff -i "$1/resources/ponpira.rc" -o ponpira-rc.o || fail "windres"
+version=$(echo "$3" | tr . ,)
+[ "$(grep -cE "^(FILE|PRODUCT)VERSION $version\$" "$1/resources/ponpira.rc")" = 2 ] ||
+    fail "the file and product versions are not $3"
+# "ポンピラ" in UTF-16: the UTF-8 source was read as UTF-8.
+od -An -tx1 -v ponpira-rc.o | tr -d ' \n' | grep -q dd30f330d430e930 || fail "no UTF-16 name"
 echo "resources/ponpira.rc compiles and carries version $3"

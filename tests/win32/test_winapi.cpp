@@ -16,13 +16,6 @@
 
 using namespace ponpira;
 
-// The program's own copies of the Win32 numbers, which Wine would forgive if they were wrong.
-static_assert(errorSuccess == ERROR_SUCCESS && errorFileNotFound == ERROR_FILE_NOT_FOUND &&
-              errorAccessDenied == ERROR_ACCESS_DENIED && errorMoreData == ERROR_MORE_DATA &&
-              errorInvalidHandle == ERROR_INVALID_HANDLE && keyRead == KEY_READ);
-static_assert(regSz == REG_SZ && regExpandSz == REG_EXPAND_SZ && regBinary == REG_BINARY &&
-              regDword == REG_DWORD);
-
 namespace {
 
 int failures = 0;
