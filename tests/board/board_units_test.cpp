@@ -1,14 +1,33 @@
 // SPDX-License-Identifier: MIT
-// The board's pure parts: form decoding, page text and password hashing.
+// The board's parts without the server: form decoding, page text, passwords and the store.
 
 #include "board/form.h"
 #include "board/page.h"
 #include "board/password.h"
+#include "board/store.h"
 
 #include <cstring>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
 
 using namespace board;
+
+// Syncs of files to the disk, counted: SQLite's calls reach these before the C library's.
+int syncs = 0;
+
+extern "C" int fsync(int fd) {
+    ++syncs;
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
+}
+
+extern "C" int fdatasync(int fd) {
+    ++syncs;
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fdatasync"));
+    return real(fd);
+}
 
 // Each value is percent-decoded ("+" a space) and read as UTF-8 where it is valid UTF-8 and as
 // code page 932 otherwise; a form that cannot be read in full yields no fields at all.
@@ -73,4 +92,45 @@ TEST(Password, hashVerifiesOnlyTheSamePassword) {
     EXPECT_FALSE(verifyPassword({a.method, a.salt, a.digest.substr(0, 31)}, "ひみつ"));
     EXPECT_FALSE(verifyPassword({"pbkdf2-sha256$1", a.salt, a.digest}, "ひみつ"));
     EXPECT_FALSE(verifyPassword({"md5", a.salt, a.digest}, "ひみつ"));
+}
+
+// The first board's database, its keys salted SHA-256, is taken over with nothing lost, and a
+// post is on the disk, not only in the cache, before it is acknowledged.
+TEST(Store, takesOverTheFirstBoardsPostsAndSyncsEveryNewOne) {
+    const std::string path =
+        testing::TempDir() + "ponpira-old-board-" + std::to_string(getpid()) + ".sqlite3";
+    std::remove(path.c_str());
+    std::string sql =
+        "CREATE TABLE posts (id INTEGER PRIMARY KEY AUTOINCREMENT, board TEXT NOT NULL, name TEXT "
+        "NOT NULL, email TEXT NOT NULL, subject TEXT NOT NULL, comment TEXT NOT NULL, url TEXT "
+        "NOT NULL, posted_at INTEGER NOT NULL, pwd_salt BLOB, pwd_hash BLOB);"
+        "INSERT INTO posts VALUES (1, 'main', 'むかし', '', '結果', "
+        "'私は30秒で300回クリックできました。', '', 1000000000, NULL, NULL);"
+        "INSERT INTO posts VALUES (2, 'main', 'n', '', '', 'c', '', 1, X'" +
+        std::string(32, '7') + "', X'";
+    char hex[3];
+    for (unsigned char c : sha256(std::string(16, 'w') + "oldpw")) {
+        std::snprintf(hex, sizeof hex, "%02x", c);
+        sql += hex;
+    }
+    sqlite3* handle = nullptr;
+    sqlite3_open(path.c_str(), &handle);
+    EXPECT_EQ(sqlite3_exec(handle, (sql + "')").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+
+    {
+        Store store(path);
+        const std::vector<RankEntry> ranked = store.ranking(30, 10);
+        ASSERT_EQ(ranked.size(), 1u);
+        EXPECT_EQ(ranked[0].name + std::to_string(ranked[0].clicks), "むかし300");
+        EXPECT_EQ(store.remove(Board::Main, 2, "wrong"), DeleteResult::WrongPassword);
+        EXPECT_EQ(store.remove(Board::Main, 2, "oldpw"), DeleteResult::Deleted);
+        for (std::int64_t id = 3; id < 6; ++id) { // the deleted newest post's number is not reused
+            const int before = syncs;
+            EXPECT_EQ(store.add({Board::Main, "new", "", "", std::to_string(id), "", ""}, id).id,
+                      id);
+            EXPECT_GT(syncs, before);
+        }
+    }
+    std::remove(path.c_str());
 }
