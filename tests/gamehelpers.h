@@ -37,25 +37,20 @@ struct Game {
     }
     // A tick as the running timer would deliver it.
     void tick(const char* name, int times = 1) {
-        for (int i = 0; i < times; ++i) {
-            if (!timer(name)->isEnabled())
-                return;
+        for (int i = 0; i < times && timer(name)->isEnabled(); ++i)
             Q_EMIT timer(name)->tick();
-        }
     }
-    // Plays space-separated steps: "c", "t" and "d", each with an optional count, click the
-    // button, tick the seconds (Timer1) and tick the demo's clicks (Timer2); any other word
-    // chooses the menu item of that name.
+    // Steps "c", "t" and "d", each with an optional count, click the button, tick the seconds
+    // and tick the demo's clicks; any other word chooses the menu item of that name.
     void play(const QString& steps) {
         for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
-            bool counted = step.size() == 1;
-            const int times = counted ? 1 : step.mid(1).toInt(&counted);
-            if (counted && step[0] == u'c')
+            bool counted = true;
+            const int times = step.size() == 1 ? 1 : step.mid(1).toInt(&counted);
+            const qsizetype which = counted ? QStringLiteral("ctd").indexOf(step[0]) : -1;
+            if (which == 0)
                 click(times);
-            else if (counted && step[0] == u't')
-                tick("Timer1", times);
-            else if (counted && step[0] == u'd')
-                tick("Timer2", times);
+            else if (which > 0)
+                tick(which == 1 ? "Timer1" : "Timer2", times);
             else
                 choose(qPrintable(step));
         }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Clicks and key presses sent by another X client through a real X server into a real game:
-// none may be lost and none counted twice. Only the amount of input is fixed; nothing here is
-// timed, so a slow machine only makes the test take longer.
+// Clicks and keys sent by another X client through a real X server into a real game: none may
+// be lost and none counted twice. Only the amount of input is fixed, never the time it takes.
 
 #include "gamehelpers.h"
 #include "submit/form2.h"
@@ -12,63 +11,37 @@
 #include <cstdio>
 #include <thread>
 
-namespace {
-
-// Counts the double-clicks that reach a widget.
-class DoubleClicks : public QObject {
-  public:
-    int count = 0;
-
-  protected:
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::MouseButtonDblClick)
-            ++count;
-        return false;
-    }
-};
-
-} // namespace
-
 class TestXClicks : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    // A thousand clicks at full speed: the X server's timestamps turn every other press into a
-    // double-click for Qt, and each must still count exactly once. Then keys on the focused
-    // button: a Space tap counts once, even when its release and the next press share a
-    // millisecond, which X would otherwise mark as a held key's repeat. The game is never
-    // played to its end: the offscreen tests see to that.
     void clicksAndKeysCountExactly() {
         Game g;
         QVERIFY(QTest::qWaitForWindowExposed(&g.form));
         g.choose("long");
-        DoubleClicks doubleClicks;
-        g.button()->installEventFilter(&doubleClicks);
         ponpira::xtest::Input input;
-        const std::string why = input.open();
-        QVERIFY2(why.empty(), why.c_str());
+        QCOMPARE(input.open(), std::string());
         const QPoint at = g.button()->mapToGlobal(g.button()->rect().center());
         input.moveTo(at.x(), at.y());
         {
+            // At full speed the server's timestamps make every other press a double-click.
             std::jthread sender([&input] { input.click(1000); });
             QTRY_COMPARE_WITH_TIMEOUT(g.caption("Label3"), QStringLiteral("1000"), 60000);
         }
-        // Otherwise this test would not have tried the double-click path at all.
-        QVERIFY2(doubleClicks.count > 0, "no press arrived as a double-click");
 
-        g.choose("long"); // a fresh count and 30 s more
+        // Space taps back to back: X marks a release and a press in the same millisecond as a
+        // held key's repeat, yet each is a tap.
+        g.choose("long");
         g.form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&g.form));
         g.button()->setFocus();
         QTRY_VERIFY(g.button()->hasFocus());
         input.tapKey(XK_space, 100);
         QTRY_COMPARE_WITH_TIMEOUT(g.caption("Label3"), QStringLiteral("100"), 30000);
-        // Anything still on its way would be counted by now.
-        QTest::qWait(500);
+        QTest::qWait(500); // anything still on its way would be counted by now
         QCOMPARE(g.caption("Label3"), QStringLiteral("100"));
 
-        // Held, Space presses once, on release; Enter (either key) on every key-down, the
-        // server's repeats included, and leaves Space as it was.
+        // Held, Space clicks once; Enter (either key) on every key-down, the repeats included.
         const struct {
             unsigned long key;
             bool repeats;
@@ -83,7 +56,6 @@ class TestXClicks : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(released, 30000);
             QTest::qWait(500);
             const int added = g.caption("Label3").toInt() - before;
-            // The server repeats a key about 20 times in the last 0.8 s of such a hold.
             QVERIFY2(hold.repeats ? added > 5 : added == 1, qPrintable(QString::number(added)));
         }
 
@@ -97,13 +69,11 @@ class TestXClicks : public QObject {
         QTRY_VERIFY(!result.isVisible());
     }
 };
+
 int main(int argc, char* argv[]) {
-    {
-        ponpira::xtest::Input probe;
-        if (const std::string why = probe.open(); !why.empty()) {
-            std::printf("skipped: %s\n", why.c_str());
-            return 77;
-        }
+    if (const std::string why = ponpira::xtest::Input().open(); !why.empty()) {
+        std::printf("skipped: %s\n", why.c_str());
+        return 77;
     }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

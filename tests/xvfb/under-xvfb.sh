@@ -1,21 +1,15 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Runs a command on a virtual X server of its own: Xvfb picks a free display number itself and
-# writes it to us (-displayfd), so two test runs on one machine never race for the same number
-# as xvfb-run's guessing can. Exit code 77 (skipped) where Xvfb is not installed.
-#   under-xvfb.sh [-screen WxHxD] COMMAND [ARG...]
-screen=1280x1024x24
-if [ "$1" = "-screen" ]; then
-    screen=$2
-    shift 2
-fi
+# Runs a command on an X server of its own: Xvfb picks a free display itself and tells us
+# (-displayfd), so two test runs on one machine never race for a number. 77: no Xvfb, skipped.
+#   under-xvfb.sh COMMAND [ARG...]
 if ! command -v Xvfb >/dev/null 2>&1; then
     echo "skipped: Xvfb is not installed (Debian package xvfb)"
     exit 77
 fi
 dir=$(mktemp -d) || exit 1
 mkfifo "$dir/display" || exit 1
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
 xvfb=$!
 # Xvfb writes the number once it accepts clients; if it dies first, the read ends empty.
 read -r number <"$dir/display"

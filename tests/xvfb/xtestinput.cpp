@@ -8,15 +8,7 @@
 
 namespace ponpira::xtest {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-} // namespace
 
 Input::~Input() {
     if (display_)
@@ -28,11 +20,8 @@ std::string Input::open(const char* display) {
     if (!display_)
         return "cannot connect to the X display";
     int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(display_, &event, &error, &major, &minor)) {
-        XCloseDisplay(display_);
-        display_ = nullptr;
+    if (!XTestQueryExtension(display_, &event, &error, &major, &minor))
         return "the X server has no XTest extension";
-    }
     // Keep our fake input flowing even while another client grabs the server.
     XTestGrabControl(display_, True);
     return {};
@@ -46,33 +35,26 @@ void Input::moveTo(int x, int y) {
 double Input::click(int count, std::int64_t periodNs) {
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
-        if (periodNs > 0) {
+        if (periodNs > 0)
             std::this_thread::sleep_until(start + std::chrono::nanoseconds(periodNs * i));
-            XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-            XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+        XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+        XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+        if (periodNs > 0)
             XFlush(display_);
-        } else {
-            // Xlib sends its buffer whenever it fills; the server handles the requests as
-            // fast as it reads them.
-            XTestFakeButtonEvent(display_, 1, True, CurrentTime);
-            XTestFakeButtonEvent(display_, 1, False, CurrentTime);
-        }
     }
     XSync(display_, False);
-    return secondsSince(start);
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double Input::tapKey(unsigned long keysym, int count, int gapMs) {
+double Input::tapKey(unsigned long keysym, int count) {
     const KeyCode code = XKeysymToKeycode(display_, keysym);
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
-        // XTest's delay is waited out by the server itself, so a loaded machine cannot squeeze
-        // the gap back into one millisecond.
-        XTestFakeKeyEvent(display_, code, True, i > 0 ? gapMs : CurrentTime);
+        XTestFakeKeyEvent(display_, code, True, CurrentTime);
         XTestFakeKeyEvent(display_, code, False, CurrentTime);
     }
     XSync(display_, False);
-    return secondsSince(start);
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 void Input::holdKey(unsigned long keysym, int ms) {
