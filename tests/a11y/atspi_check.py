@@ -30,7 +30,7 @@ def outer(game):
         print("skipped: not installed:", ", ".join(missing))
         return SKIP
     runner = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "xvfb", "under-xvfb.sh")
-    cmd = ["sh", runner, "-screen", "1280x800x24", "dbus-run-session", "--", sys.executable,
+    cmd = ["sh", runner, "dbus-run-session", "--", sys.executable,
            os.path.abspath(__file__), "--inner", game]
     return subprocess.run(cmd, timeout=LIMIT + 10).returncode
 
