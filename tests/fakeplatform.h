@@ -5,8 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
-#include <QSet>
 #include <QStringList>
 #include <functional>
 
@@ -22,7 +20,7 @@ class FakePlatform : public ponpira::Platform {
         QString url;
     };
     struct Value {
-        std::uint32_t type = ponpira::regSz;
+        std::uint32_t type;
         QByteArray data;
     };
 
@@ -34,7 +32,7 @@ class FakePlatform : public ponpira::Platform {
     ponpira::LocalBoardState boardState = ponpira::LocalBoardState::Answering;
     QStringList started;
     bool startSucceeds = true;
-    QSet<QString> existingFiles;
+    QStringList existingFiles;
     // key path -> value name -> value; keys present here open, others do not.
     QHash<QString, QHash<QString, Value>> registry;
     int openKeys = 0; // opened minus closed

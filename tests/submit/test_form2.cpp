@@ -224,7 +224,6 @@ class TestForm2 : public QObject {
             {"", "host=localhost:80", "localhost:80", "127.0.0.1 80"},
             {"", "host=\"evil.example/x?y\"", builtIn, "127.0.0.1 8931"},
             {"a b", "host=board.example.jp", builtIn, "127.0.0.1 8931"},
-            {"http://board.example.jp", "", builtIn, "127.0.0.1 8931"},
             {"board.example.jp:0", "", builtIn, "127.0.0.1 8931"},
         };
         for (const auto& c : cases) {

@@ -11,10 +11,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 using namespace ponpira;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -33,10 +36,6 @@ std::wstring selfPath() {
     std::wstring self(MAX_PATH, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
     return self;
-}
-
-bool exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Reads a value as the About window does: opened for reading, 1024 bytes, the byte rules.
@@ -67,7 +66,6 @@ void registry() {
     } cases[] = {
         {L"Japanese", errorSuccess, RegValueUse::Text, L"C:\\ツール\\ｼｽﾃﾑ情報"},
         {L"パス", errorSuccess, RegValueUse::Text, L"名前も日本語"},
-        {L"Empty", errorSuccess, RegValueUse::Text, L""},
         {L"Exact", errorSuccess, RegValueUse::Text, std::wstring(1023, L'x')},
         // One byte more than the buffer holds, counted in bytes, not characters.
         {L"TooLong", errorMoreData, RegValueUse::Failed, L""},
@@ -96,12 +94,9 @@ void launcherRoad() {
     const std::wstring decoy = base + L"\\Program.exe";
     const std::wstring folder = base + L"\\Program Files\\MSInfo";
     const std::wstring tool = folder + L"\\msinfo32.exe";
-    CreateDirectoryW(base.c_str(), nullptr);
-    CreateDirectoryW((base + L"\\Program Files").c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    if (!CHECK(CopyFileW(selfPath().c_str(), tool.c_str(), FALSE) &&
-               CopyFileW(selfPath().c_str(), decoy.c_str(), FALSE)))
-        return;
+    fs::create_directories(folder);
+    fs::copy_file(selfPath(), tool, fs::copy_options::overwrite_existing);
+    fs::copy_file(selfPath(), decoy, fs::copy_options::overwrite_existing);
     const RegValueRead first = lookUp(L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH");
     const std::wstring toolPath = winapi::fromAnsi(first.bytes);
     CHECK(first.use == RegValueUse::Text && toolPath == tool, toolPath);
@@ -112,7 +107,7 @@ void launcherRoad() {
         WaitForSingleObject(reinterpret_cast<HANDLE>(process), 60000);
         GetExitCodeProcess(reinterpret_cast<HANDLE>(process), &code);
         winapi::closeProcess(process);
-        CHECK(code == 42 && exists(tool + L".ran") && !exists(decoy + L".ran"));
+        CHECK(code == 42 && fs::exists(tool + L".ran") && !fs::exists(decoy + L".ran"));
     }
     CHECK(!winapi::startProgram(folder + L"\\missing.exe"));
 
@@ -127,9 +122,8 @@ int main() {
     const std::wstring self = selfPath();
     if (self.find(L"test_winapi") == std::wstring::npos) {
         // A copy started by the launcher test: leave "<own path>.ran" and a known code.
-        const HANDLE file = CreateFileW((self + L".ran").c_str(), GENERIC_WRITE, 0, nullptr,
-                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return file == INVALID_HANDLE_VALUE ? 3 : (CloseHandle(file), 42);
+        std::ofstream{fs::path(self + L".ran")};
+        return 42;
     }
     registry();
     launcherRoad();
