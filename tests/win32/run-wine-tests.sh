@@ -50,29 +50,12 @@ rm -rf "$WINEPREFIX"
 timeout 300 "$WINE" wineboot --init >"$build/wineboot.log" 2>&1 ||
     { cat "$build/wineboot.log"; fail "wineboot did not finish"; }
 timeout 120 "$WINESERVER" -w
-add() {
-    # Under load "wine reg add" now and then fails without saying why; a retry succeeds.
-    for try in 1 2 3; do
-        timeout 60 "$WINE" reg add "$@" /f >/dev/null 2>&1 && return 0
-        sleep "$try"
-    done
-    fail "wine reg add $1 /v $3"
-}
-add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null
-key='HKLM\SOFTWARE\Ponpira Test'
-add "$key" /v Japanese /t REG_SZ /d 'C:\ツール\ｼｽﾃﾑ情報'
-add "$key" /v 'パス' /t REG_SZ /d '名前も日本語'
-add "$key" /v Exact /t REG_SZ /d "$(printf '%1023s' | tr ' ' x)"
-add "$key" /v TooLong /t REG_SZ /d "$(printf '%1024s' | tr ' ' x)"
-add "$key" /v KanjiTooLong /t REG_SZ /d "$(printf '%512s' | sed 's/ /字/g')"
-add "$key" /v Number /t REG_DWORD /d 0x12345678
-add "$key" /v Expand /t REG_EXPAND_SZ /d 'C:\Windows\msinfo32.exe'
-add "$key" /v NoBytes /t REG_BINARY /d ''
-add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /t REG_SZ \
-    /d 'C:\ponpira test\Program Files\MSInfo\msinfo32.exe'
-add 'HKLM\SOFTWARE\Microsoft\Shared Tools Location' /v MSINFO /t REG_SZ \
-    /d 'C:\ponpira test\Program Files\MSInfo'
-
+# No display: Wine's null driver. Under load "wine reg add" now and then fails; a retry does not.
+for try in 1 2 3; do
+    timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
+        break
+    sleep "$try"
+done
 timeout 300 "$WINE" "$build/test_winapi.exe" || fail "test_winapi.exe failed or did not finish"
 rm -rf "$WINEPREFIX"
 echo "Win32 tests passed under $("$WINE" --version 2>/dev/null)"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The Win32 layer against the real system DLLs, under Wine; run-wine-tests.sh sets the registry
-// values read here. Prints each failed check.
+// The Win32 layer against the real system DLLs, under Wine (run-wine-tests.sh). Prints each
+// failed check.
 #include "about/regvalue.h"
 #include "platform/regcodes.h"
 #include "platform/win32/winapi.h"
@@ -38,6 +38,19 @@ std::wstring selfPath() {
     return self;
 }
 
+// Values are written in UTF-16, as an installer would; the program reads them in the code page.
+bool setValue(const wchar_t* key, const wchar_t* name, DWORD type, const std::wstring& data,
+              DWORD size) {
+    HKEY opened = nullptr;
+    const bool ok =
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened,
+                        nullptr) == ERROR_SUCCESS &&
+        RegSetValueExW(opened, name, 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size) ==
+            ERROR_SUCCESS;
+    RegCloseKey(opened);
+    return ok;
+}
+
 // Reads a value as the About window does: opened for reading, 1024 bytes, the byte rules.
 RegValueRead lookUp(const std::wstring& keyName, const std::wstring& valueName,
                     std::int32_t* status = nullptr) {
@@ -60,29 +73,34 @@ void registry() {
     CHECK(winapi::ansiCodePage() == 932);
     const struct {
         const wchar_t* name;
+        DWORD type; // REG_NONE: not written
+        std::wstring data;
         std::int32_t status;
         RegValueUse use;
-        std::wstring text; // the converted text, or the number's "&h" form
     } cases[] = {
-        {L"Japanese", errorSuccess, RegValueUse::Text, L"C:\\ツール\\ｼｽﾃﾑ情報"},
-        {L"パス", errorSuccess, RegValueUse::Text, L"名前も日本語"},
-        {L"Exact", errorSuccess, RegValueUse::Text, std::wstring(1023, L'x')},
+        {L"Japanese", REG_SZ, L"C:\\ツール\\ｼｽﾃﾑ情報", errorSuccess, RegValueUse::Text},
+        {L"パス", REG_SZ, L"名前も日本語", errorSuccess, RegValueUse::Text},
+        {L"Exact", REG_SZ, std::wstring(1023, L'x'), errorSuccess, RegValueUse::Text},
         // One byte more than the buffer holds, counted in bytes, not characters.
-        {L"TooLong", errorMoreData, RegValueUse::Failed, L""},
-        {L"KanjiTooLong", errorMoreData, RegValueUse::Failed, L""},
-        {L"Number", errorSuccess, RegValueUse::Number, L"&h12345678"},
-        {L"Expand", errorSuccess, RegValueUse::Keep, L""},
-        {L"NoBytes", errorSuccess, RegValueUse::NoData, L""},
-        {L"Missing", errorFileNotFound, RegValueUse::Failed, L""},
+        {L"TooLong", REG_SZ, std::wstring(1024, L'x'), errorMoreData, RegValueUse::Failed},
+        {L"KanjiTooLong", REG_SZ, std::wstring(512, L'字'), errorMoreData, RegValueUse::Failed},
+        {L"Number", REG_DWORD, {0x5678, 0x1234}, errorSuccess, RegValueUse::Number},
+        {L"Expand", REG_EXPAND_SZ, L"%SystemRoot%\\x.exe", errorSuccess, RegValueUse::Keep},
+        {L"NoBytes", REG_BINARY, {}, errorSuccess, RegValueUse::NoData},
+        {L"Missing", REG_NONE, {}, errorFileNotFound, RegValueUse::Failed},
     };
     for (const auto& c : cases) {
+        const DWORD size =
+            c.type == REG_DWORD ? 4 : DWORD(c.data.size() + (c.type != REG_BINARY)) * 2;
+        if (c.type != REG_NONE)
+            CHECK(setValue(L"SOFTWARE\\Ponpira Test", c.name, c.type, c.data, size), c.name);
         std::int32_t status = -1;
         const RegValueRead read = lookUp(L"SOFTWARE\\Ponpira Test", c.name, &status);
         CHECK(status == c.status && read.use == c.use, c.name);
         if (c.use == RegValueUse::Text)
-            CHECK(winapi::fromAnsi(read.bytes) == c.text, c.name);
+            CHECK(winapi::fromAnsi(read.bytes) == c.data, c.name);
         if (c.use == RegValueUse::Number)
-            CHECK(numberText(read.bytes) == std::string(c.text.begin(), c.text.end()), c.name);
+            CHECK(numberText(read.bytes) == "&h12345678", c.name);
     }
 }
 
@@ -97,6 +115,10 @@ void launcherRoad() {
     fs::create_directories(folder);
     fs::copy_file(selfPath(), tool, fs::copy_options::overwrite_existing);
     fs::copy_file(selfPath(), decoy, fs::copy_options::overwrite_existing);
+    CHECK(setValue(L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH", REG_SZ, tool,
+                   DWORD(tool.size() + 1) * 2) &&
+          setValue(L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO", REG_SZ, folder,
+                   DWORD(folder.size() + 1) * 2));
     const RegValueRead first = lookUp(L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", L"PATH");
     const std::wstring toolPath = winapi::fromAnsi(first.bytes);
     CHECK(first.use == RegValueUse::Text && toolPath == tool, toolPath);
