@@ -9,10 +9,8 @@
 #include "boardprocess.h"
 
 #include <arpa/inet.h>
-#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -102,8 +100,8 @@ class BoardTest : public ::testing::Test {
     std::string send(const std::string& request) { return exchange(server->port(), request).first; }
     std::vector<Post> stored() { return Store(db.string(), Store::Mode::ReadOnly).all(); }
     // A post is answered with a redirect to the page that shows it.
-    void ok(const std::string& target, const std::string& headers = "") {
-        EXPECT_TRUE(send(get(target, headers)).starts_with("HTTP/1.1 303")) << target;
+    void ok(const std::string& target) {
+        EXPECT_TRUE(send(get(target)).starts_with("HTTP/1.1 303")) << target;
     }
 
     fs::path dir = [] {
@@ -127,10 +125,9 @@ TEST(Form, decodesEveryFieldOrRejectsTheWhole) {
         const char* name = "";
     } cases[] = {
         {"name=a+b%2Bc%26%3D&name=second", None, "a b+c&="},
-        {"name=\xe3\x81\x82&x=%82%BD", None, "あ"},               // raw UTF-8 beside code page 932
-        {"name=%82%BD%82%EB%82%A4", None, "たろう"},              // code page 932
-        {"name=%87%40%FA%40%B1%DD%5C%7E", None, "①ⅰｱﾝ\\~"},       // Microsoft's extensions
-        {"name=line%0D%0Anext%09tab", None, "line\r\nnext\ttab"}, // a pasted comment
+        {"name=\xe3\x81\x82&x=%82%BD", None, "あ"},         // raw UTF-8 beside code page 932
+        {"name=%82%BD%82%EB%82%A4", None, "たろう"},        // code page 932
+        {"name=%87%40%FA%40%B1%DD%5C%7E", None, "①ⅰｱﾝ\\~"}, // Microsoft's extensions
         {"name=ok&comment=%4", MalformedEscape},
         {"name=%82%20", BadEncoding},
         {"name=a%00b", ControlChar},
@@ -141,12 +138,9 @@ TEST(Form, decodesEveryFieldOrRejectsTheWhole) {
         EXPECT_EQ(f.error, c.error) << c.in;
         EXPECT_EQ(f.get("name"), c.name) << c.in;
     }
-    EXPECT_EQ(utf8Length("私は10秒\xf0\x9f\x8e\xae"), 6u);
 }
 
-TEST(PageText, escapesMarkupAndLinksOnlyWebUrls) {
-    EXPECT_EQ(htmlEscape("<script>alert('x')</script>&\""),
-              "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt;&amp;&quot;");
+TEST(PageText, linksOnlyWebUrls) {
     EXPECT_TRUE(isWebUrl("http://example.com/") && isWebUrl("HTTPS://example.com/~taro/"));
     for (const char* url : {"", "http://", "javascript:alert(1)", " http://example.com/",
                             "data:text/html,x", "http://exa mple.com/", "ftp://x/", "//x/"})
@@ -223,16 +217,13 @@ TEST_F(BoardTest, postsAreStoredShownAndRanked) {
     EXPECT_LT(ranking.find("20秒"), ranking.find("じろう"));
 }
 
-// Each request in turn and its answer. A refusal says why in Japanese and stores nothing;
-// another site's page cannot post or delete through the player's browser, nor read the board
-// under its own name. Framing that a proxy in front could read another way closes the
-// connection, so no request can hide in another. A deletion needs the post's own password on
-// its own board, or the operator's key; wrong passwords lock the post for a while.
+// Each request in turn and its answer. A refusal says why and stores nothing; another site's
+// page cannot post or delete through the player's browser, nor read the board under its own
+// name; framing that a proxy could read another way closes the connection, so no request hides
+// in another; wrong passwords lock a post for a while.
 TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
-    const std::string key = "operator-key-0123456789";
-    { std::ofstream(dir / "key") << key << "\n"; }
-    start("--delete-attempts=2 --operator-key-file=" + (dir / "key").string());
-    for (const char* name : {"keep", "gone", "locked", "byop"})
+    start("--delete-attempts=2");
+    for (const char* name : {"keep", "gone", "locked"})
         ok(regist(kMain, name, name, "hunter2"));
     ok(regist(kDemo, "demo", "demo", "ひみつ"));
 
@@ -250,8 +241,6 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
     std::vector<Case> cases = {
         {get(regist(kMain, " \t　", "私は10秒で85回")), "400", "お名前が入力されていません。"},
         {get(regist(kMain, "たろう", "")), "400", "コメントが入力されていません。"},
-        {get(bad + "%%41"), "400", "書式が正しくありません"},
-        {get(bad + "%E3%81%82%82%A0"), "400", "送信された文字を読み取れません"},
         {get(bad + "%1B%5B2J"), "400", "制御文字"},
         {get(kMain + "?mode=admin&name=a&comment=b"), "400", "この掲示板では行えない操作です。"},
         {get(kMain + "?mode=delete&no=1&pwd=hunter2"), "405", "削除フォーム"},
@@ -261,7 +250,6 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
          "421", "このホスト名"},
         {post(kMain, del + "1&pwd=hunter2", crossSite), "403"},
         {post(kMain, del + "1&pwd=hunter2", "Origin: http://evil.example\r\n"), "403"},
-        {"HEAD " + regist(kMain, "h", "h") + " HTTP/1.1\r\n" + host + "\r\n", "405"},
         // A post the board would take if it read the chunks and let the length go.
         {"POST " + kMain + " HTTP/1.1\r\n" + host + kForm + "Content-Length: 5\r\n" +
              "Transfer-Encoding: chunked\r\n\r\n1e\r\nmode=regist&name=cl&comment=te\r\n" +
@@ -269,9 +257,6 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
          "400"},
         {"POST " + kMain + " HTTP/1.1\r\n" + host +
              "Content-Length: 0\r\nContent-Length: 2\r\n\r\n" + smuggled,
-         "400"},
-        {"POST " + kMain + " HTTP/1.1\r\n" + host +
-             "Transfer-Encoding: gzip, chunked\r\n\r\n0\r\n\r\n" + smuggled,
          "400"},
         {"POST " + kMain + " HTTP/1.1\r\n" + host + kForm + "Transfer-Encoding: chunked\r\n\r\n" +
              chunk + chunk + "0\r\n\r\n" + smuggled,
@@ -285,11 +270,10 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         {post(kMain, del + "3&pwd=Hunter2"), "403", "パスワードが違う"},
         {post(kMain, del + "3&pwd=y"), "403", "パスワードが違う"},
         {post(kMain, del + "3&pwd=hunter2"), "429", "しばらく削除できません"},
-        {post(kMain, del + "4&pwd=" + key), "200", "No.4 を削除しました。"},
         // Code page 932 matches the same password sent in UTF-8.
-        {post(kDemo, del + "5&pwd=%82%D0%82%DD%82%C2"), "200", "No.5 を削除しました。"},
+        {post(kDemo, del + "4&pwd=%82%D0%82%DD%82%C2"), "200", "No.4 を削除しました。"},
     };
-    // Each field has a limit in characters, not bytes, the one the game checks.
+    // Each field has a limit in characters (here of four bytes each), the one the game checks.
     const struct {
         const char* key;
         const char* label;
@@ -300,10 +284,10 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
     for (const auto& [field, label, max] : fields) {
         std::string target = kDemo + "?mode=regist&" + field + "=";
         for (std::size_t n = 0; n < max; ++n)
-            target += "%E3%81%82";
+            target += "%F0%9F%8E%AE";
         cases.push_back({get(target + "&name=n&comment=c"), "303"});
         cases.push_back(
-            {get(target + "%E3%81%82&name=n&comment=c"), "400",
+            {get(target + "%F0%9F%8E%AE&name=n&comment=c"), "400",
              label + std::string("が長すぎます（") + std::to_string(max) + "文字まで）。"});
     }
     for (const Case& c : cases) {
@@ -332,12 +316,6 @@ TEST_F(BoardTest, abuseIsBounded) {
     const auto posts = stored();
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[0].name + posts[1].name, "bc");
-    // Behind a proxy only a proxy given as trusted names the client.
-    start("--posts-per-minute=1 --trusted-proxy=127.0.0.1");
-    for (std::string client : {"192.0.2.1", "192.0.2.2"})
-        ok(regist(kMain, client, "x"), "X-Forwarded-For: " + client + "\r\n");
-    EXPECT_TRUE(send(get(regist(kMain, "again", "x"), "X-Forwarded-For: 192.0.2.1\r\n"))
-                    .starts_with("HTTP/1.1 429"));
     // Left idle, it ends by itself, cleanly.
     start("--idle-exit=1");
     EXPECT_EQ(server->stop(0), 0);
