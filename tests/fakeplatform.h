@@ -20,7 +20,7 @@ class FakePlatform : public ponpira::Platform {
         QString url;
     };
     struct Value {
-        std::uint32_t type;
+        std::uint32_t type = 0; // 0: no such value
         QByteArray data;
     };
 
@@ -71,10 +71,9 @@ class FakePlatform : public ponpira::Platform {
     }
     std::int32_t regQueryValue(ponpira::RegKey key, const QString& valueName, std::uint32_t& type,
                                QByteArray& buffer, std::uint32_t& dataSize) override {
-        const auto values = registry.value(keys_.value(int(key) - 1));
-        if (!values.contains(valueName))
+        const Value v = registry.value(keys_.value(int(key) - 1)).value(valueName);
+        if (v.type == 0)
             return ponpira::errorFileNotFound;
-        const Value& v = values[valueName];
         type = v.type;
         dataSize = std::uint32_t(v.data.size());
         if (v.data.size() > buffer.size())

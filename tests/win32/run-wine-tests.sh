@@ -1,7 +1,6 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the Win32 layer's tests with MinGW-w64 and runs them under Wine (code page 932); with
-# Qt's include dirs, also compiles the Qt side for Windows (syntax only). 77: a tool is missing.
+# Cross-builds the Win32 tests, runs them under Wine (code page 932); 77: a tool is missing.
 #   run-wine-tests.sh <source dir> <build dir> [Qt include dirs, ';'-separated]
 set -u
 src=$1
@@ -35,8 +34,7 @@ for dir in $(echo "${3:-}" | tr ';' ' '); do
     case $dir in /usr/include | /usr/local/include | */mkspecs/*) ;; *) includes="$includes -I$dir" ;; esac
 done
 for file in platform/win32/win32platform.cpp platform/qt/qtplatform.cpp; do
-    # The host's headers carry Linux export attributes; only those warnings are let go.
-    # shellcheck disable=SC2086
+    # shellcheck disable=SC2086 # the host's Qt headers carry Linux export attributes
     [ -z "$includes" ] || timeout 300 "$cxx" -fsyntax-only -std=c++20 -Wall -Wextra -Wpedantic \
         -Werror -Wno-attributes -DQT_NO_KEYWORDS -I"$src" $includes "$src/$file" ||
         fail "$file does not compile for Windows"
@@ -52,8 +50,8 @@ timeout 300 "$WINE" wineboot --init >"$build/wineboot.log" 2>&1 ||
 timeout 120 "$WINESERVER" -w
 # No display: Wine's null driver. Under load "wine reg add" now and then fails; a retry does not.
 for try in 1 2 3; do
-    timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
-        break
+    timeout 60 "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+        >/dev/null 2>&1 && break
     sleep "$try"
 done
 timeout 300 "$WINE" "$build/test_winapi.exe" || fail "test_winapi.exe failed or did not finish"
