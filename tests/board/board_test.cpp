@@ -53,8 +53,7 @@ std::string regist(const std::string& board, std::string_view name, std::string_
     return target + "&cook=on";
 }
 
-// Sends the bytes on one connection and reads until the server closes it (10 s at most):
-// what came back, and whether the server closed the connection.
+// What came back on one connection (10 s at most), and whether the server closed it.
 std::pair<std::string, bool> exchange(int port, const std::string& bytes) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in to{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
@@ -114,9 +113,8 @@ class BoardTest : public ::testing::Test {
 
 } // namespace
 
-// Each value is percent-decoded ("+" a space) and read as UTF-8 where it is valid UTF-8 and as
-// code page 932 otherwise; a form that cannot be read in full yields no fields at all. (The
-// fuzzer checks strict UTF-8, the escapes and the control characters on any bytes.)
+// Each value is read as UTF-8 where it is valid UTF-8, else as code page 932; the fuzzer checks
+// strict UTF-8, the escapes and the control characters on any bytes.
 TEST(Form, decodesEveryFieldOrRejectsTheWhole) {
     using enum FormError;
     const struct {
@@ -150,7 +148,6 @@ TEST(PageText, linksOnlyWebUrls) {
 TEST(Password, hashVerifiesOnlyTheSamePassword) {
     PasswordHash a = hashPassword("ひみつ");
     PasswordHash b = hashPassword("ひみつ");
-    EXPECT_EQ(a.method, "pbkdf2-sha256$" + std::to_string(kPbkdf2Iterations));
     EXPECT_NE(a.salt, b.salt) << "each post gets its own salt";
     EXPECT_TRUE(verifyPassword(a, "ひみつ") && verifyPassword(b, "ひみつ"));
     EXPECT_FALSE(verifyPassword(a, "ひみ") || verifyPassword(a, ""));
@@ -218,9 +215,8 @@ TEST_F(BoardTest, postsAreStoredShownAndRanked) {
 }
 
 // Each request in turn and its answer. A refusal says why and stores nothing; another site's
-// page cannot post or delete through the player's browser, nor read the board under its own
-// name; framing that a proxy could read another way closes the connection, so no request hides
-// in another; wrong passwords lock a post for a while.
+// page cannot post or delete in the player's name, nor read the board as its own; framing that
+// a proxy could read another way closes the connection; wrong passwords lock a post a while.
 TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
     start("--delete-attempts=2");
     for (const char* name : {"keep", "gone", "locked"})
@@ -242,9 +238,7 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         {get(regist(kMain, " \t　", "私は10秒で85回")), "400", "お名前が入力されていません。"},
         {get(regist(kMain, "たろう", "")), "400", "コメントが入力されていません。"},
         {get(bad + "%1B%5B2J"), "400", "制御文字"},
-        {get(kMain + "?mode=admin&name=a&comment=b"), "400", "この掲示板では行えない操作です。"},
         {get(kMain + "?mode=delete&no=1&pwd=hunter2"), "405", "削除フォーム"},
-        {get("/home/velmora/cgi-bin/aska/aska_cgi"), "404", "ページが見つかりません。"},
         {get(regist(kMain, "x", "y"), crossSite), "403", "ほかのサイトのページから"},
         {"GET " + regist(kMain, "x", "y") + " HTTP/1.1\r\nHost: rebound.example:8931\r\n\r\n",
          "421", "このホスト名"},
