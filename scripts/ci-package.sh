@@ -75,7 +75,7 @@ exec_line=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop")
     { echo "ci-package: the desktop entry's Exec=$exec_line does not find /usr/games/ponpira" >&2; exit 1; }
 
 # The installed game, as the desktop entry starts it, until its window is on the screen.
-PATH=$PATH:/usr/games LANG=ja_JP.UTF-8 timeout 60 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" bash -c '
+PATH=$PATH:/usr/games LANG=ja_JP.UTF-8 timeout 60 "$(dirname "$0")/../tests/xvfb/under-xvfb.sh" bash -c '
     QT_QPA_PLATFORM=xcb ponpira >/dev/null 2>&1 &
     game=$!
     for _ in $(seq 100); do

@@ -11,7 +11,7 @@ play_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev fonts-ip
 # What the tests need on top: a virtual X server, clicks, an HTTP client, and the Windows
 # cross-compiler and Wine for the Windows layer.
 test_packages=(libcpp-httplib-dev systemd xvfb xauth xdotool x11-utils python3 locales libgtest-dev libxtst-dev
-               at-spi2-core python3-pyatspi dbus-daemon clang libclang-rt-14-dev valgrind libxdamage-dev
+               clang libclang-rt-14-dev valgrind libxdamage-dev
                g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
 
 as_root() {
