@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -218,10 +219,12 @@ TEST_F(BoardTest, postsAreStoredShownAndRanked) {
 // page cannot post or delete in the player's name, nor read the board as its own; framing that
 // a proxy could read another way closes the connection; wrong passwords lock a post a while.
 TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
-    start("--delete-attempts=2");
+    std::ofstream(dir / "key") << "operator-0123456789";
+    start("--delete-attempts=2 --operator-key-file=" + (dir / "key").string());
     for (const char* name : {"keep", "gone", "locked"})
         ok(regist(kMain, name, name, "hunter2"));
     ok(regist(kDemo, "demo", "demo", "ひみつ"));
+    ok(regist(kMain, "spam", "spam", "x"));
 
     const std::string bad = kMain + "?mode=regist&comment=x&name=", host = "Host: 127.0.0.1\r\n";
     const std::string crossSite = "Sec-Fetch-Site: cross-site\r\n", del = "mode=delete&no=";
@@ -266,6 +269,9 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         {post(kMain, del + "3&pwd=hunter2"), "429", "しばらく削除できません"},
         // Code page 932 matches the same password sent in UTF-8.
         {post(kDemo, del + "4&pwd=%82%D0%82%DD%82%C2"), "200", "No.4 を削除しました。"},
+        // The operator's key deletes anybody's post, and only the whole key does.
+        {post(kMain, del + "5&pwd=operator-012345678"), "403", "パスワードが違う"},
+        {post(kMain, del + "5&pwd=operator-0123456789"), "200", "No.5 を削除しました。"},
     };
     // Each field has a limit in characters (here of four bytes each), the one the game checks.
     const struct {
@@ -305,11 +311,20 @@ TEST_F(BoardTest, abuseIsBounded) {
     ok(regist(kMain, "b", "2"));
     ok(regist(kMain, "c", "3"));
     // The address a client names itself counts for nothing without a trusted proxy.
-    const std::string r = send(get(regist(kMain, "d", "4"), "X-Forwarded-For: 192.0.2.9\r\n"));
+    const std::string forwarded = "X-Forwarded-For: 192.0.2.9\r\n";
+    const std::string r = send(get(regist(kMain, "d", "4"), forwarded));
     EXPECT_TRUE(r.starts_with("HTTP/1.1 429") && has(r, "投稿が多すぎます"));
     const auto posts = stored();
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[0].name + posts[1].name, "bc");
+    // Behind a trusted proxy, each of its clients has a ration of its own.
+    start("--posts-per-minute=1 --trusted-proxy=127.0.0.1");
+    EXPECT_TRUE(send(get(regist(kMain, "e", "5"), forwarded)).starts_with("HTTP/1.1 303"));
+    EXPECT_TRUE(send(get(regist(kMain, "f", "6"), forwarded)).starts_with("HTTP/1.1 429"));
+    // What the client wrote left of the address the proxy added changes nothing.
+    const std::string spoofed = "X-Forwarded-For: 198.51.100.1, 192.0.2.9\r\n";
+    EXPECT_TRUE(send(get(regist(kMain, "f", "6"), spoofed)).starts_with("HTTP/1.1 429"));
+    ok(regist(kMain, "g", "7"));
     // Left idle, it ends by itself, cleanly.
     start("--idle-exit=1");
     EXPECT_EQ(server->stop(0), 0);
