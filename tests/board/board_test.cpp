@@ -242,6 +242,10 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         {get(regist(kMain, "たろう", "")), "400", "コメントが入力されていません。"},
         {get(bad + "%1B%5B2J"), "400", "制御文字"},
         {get(kMain + "?mode=delete&no=1&pwd=hunter2"), "405", "削除フォーム"},
+        // A link checker's HEAD of a post link posts nothing.
+        {"HEAD " + regist(kMain, "head", "x") + " HTTP/1.1\r\n" + host +
+             "Connection: close\r\n\r\n",
+         "405"},
         {get(regist(kMain, "x", "y"), crossSite), "403", "ほかのサイトのページから"},
         {"GET " + regist(kMain, "x", "y") + " HTTP/1.1\r\nHost: rebound.example:8931\r\n\r\n",
          "421", "このホスト名"},
