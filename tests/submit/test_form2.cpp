@@ -144,6 +144,7 @@ class TestForm2 : public QObject {
         QVERIFY(p.platform.messages[0].prompt.contains(u"時間"));
         QVERIFY(p.platform.messages[1].prompt.contains(u"ブラウザー"));
         QVERIFY(p.platform.messages[2].prompt.contains(u"ponpira-board"));
+        QVERIFY(form->isVisible());
         p.platform.openSucceeds = true;
         p.platform.boardState = LocalBoardState::Answering;
         const struct {
