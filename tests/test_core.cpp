@@ -61,8 +61,9 @@ class TestCore : public QObject {
     }
 
     // Real time, bounded only by what the time taken allows, so a slow machine cannot fail it:
-    // the seconds never run ahead of real time, clicks do not restart the clock, a stall (a flood of input) is made up in seconds, and the
-    // demo's clicks resume on schedule after it instead of bursting.
+    // the seconds never run ahead of real time, clicks do not restart the clock, a stall (a flood
+    // of input) is made up in seconds, and the demo's clicks resume on schedule after it instead of
+    // bursting.
     void theClockKeepsRealTime() {
         Game g;
         g.play(QStringLiteral("short demo"));
