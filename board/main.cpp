@@ -256,7 +256,7 @@ int serve(const Options& o, const std::string& db, const std::string& operatorKe
     // and the post gets an error page, rather than the signal ending the server.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    int fd = board::http::inheritedSocket();
+    int fd = -1;
     if (fd < 0)
         fd = board::http::listenOn(o.address, static_cast<int>(o.port));
     const std::string address = board::http::localAddress(fd);
@@ -272,7 +272,7 @@ int serve(const Options& o, const std::string& db, const std::string& operatorKe
     board::Policy gate(policy, handlers);
     board::http::Limits limits = o.limits;
     limits.maxBody = board::kMaxBody;
-    board::http::Server server(fd, limits, gate.service());
+    board::http::Server server({fd}, limits, gate.service());
 
     const bool v6 = address.find(':') != std::string::npos;
     std::cout << "listening on http://" << (v6 ? "[" : "") << address << (v6 ? "]" : "") << ":"
