@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/tcp.h>
 #include <microhttpd.h>
@@ -64,6 +65,8 @@ struct Exchange {
     Response response;
 };
 
+constexpr std::ptrdiff_t kMaxParameters = 64;
+
 // Past the body limit a chunked body is read on, so that the client gets its 413 page, but
 // only this far: then the connection is simply closed.
 constexpr std::size_t kMaxOverflow = 64 * 1024;
@@ -74,6 +77,9 @@ constexpr std::size_t kMaxOverflow = 64 * 1024;
 int framingStatus(const Request& r, const Limits& limits) {
     if (r.method.size() + 1 + r.target.size() + 1 + r.version.size() + 2 > limits.maxRequestLine)
         return 414;
+    // The board's forms have a handful of fields; hundreds are only work for the parser.
+    if (std::ranges::count(r.query, '&') >= kMaxParameters)
+        return 400;
     int hosts = 0;
     std::vector<std::string_view> lengths, codings;
     for (const Header& h : r.headers) {
@@ -100,7 +106,33 @@ int framingStatus(const Request& r, const Limits& limits) {
     return 0;
 }
 
+// The headers every answer carries, for the answers the engine makes itself.
+std::mutex engineHeadersMutex;
+std::vector<Header> engineHeaders;
+// Set while the board queues an answer of its own, which has its headers already.
+thread_local bool queuingOwn = false;
+
 } // namespace
+
+} // namespace board::http
+
+// The engine answers a malformed request (a bad header line, a head too big for its memory)
+// without asking the board, and has no way to add headers to those answers. Its calls to
+// MHD_queue_response go through the dynamic linker, so they come here first, and such an
+// answer gets the board's headers too: the same headers on every answer.
+extern "C" MHD_Result MHD_queue_response(MHD_Connection* connection, unsigned int status,
+                                         MHD_Response* response) {
+    using Queue = MHD_Result (*)(MHD_Connection*, unsigned int, MHD_Response*);
+    static const auto real = reinterpret_cast<Queue>(dlsym(RTLD_NEXT, "MHD_queue_response"));
+    if (!board::http::queuingOwn && response) {
+        std::lock_guard lock(board::http::engineHeadersMutex);
+        for (const board::http::Header& h : board::http::engineHeaders)
+            MHD_add_response_header(response, h.name.c_str(), h.value.c_str());
+    }
+    return real ? real(connection, status, response) : MHD_NO;
+}
+
+namespace board::http {
 
 const std::string* Request::header(std::string_view name) const {
     for (const Header& h : headers) {
@@ -445,8 +477,10 @@ struct Server::State {
         // start where this request ended.
         if (close || response.status >= 400)
             MHD_add_response_header(r, MHD_HTTP_HEADER_CONNECTION, "close");
+        queuingOwn = true;
         const MHD_Result queued =
             MHD_queue_response(connection, static_cast<unsigned>(response.status), r);
+        queuingOwn = false;
         MHD_destroy_response(r);
         return queued;
     }
@@ -468,6 +502,12 @@ struct Server::State {
     static void* started(void* cls, const char* uri, MHD_Connection* connection) {
         auto* exchange = new Exchange;
         exchange->request.target = uri;
+        // The engine would next store each query parameter in the connection's memory; some
+        // 490 of them fill it, and the engine can then not even answer, and waits out the
+        // timeout. The board reads the query from its own copy, so the engine's copy is cut
+        // to nothing here, in the line buffer it parses next.
+        if (char* query = const_cast<char*>(std::strchr(uri, '?')); query && query[1] != '\0')
+            query[1] = '\0';
         (void)cls;
         (void)connection;
         return exchange;
@@ -547,6 +587,8 @@ struct Server::State {
         if (*uploadSize > 0) {
             const std::size_t size = *uploadSize;
             *uploadSize = 0;
+            if (const Conn* c = connOf(connection); c && self->overBody(*c))
+                return MHD_NO;
             if (exchange->refusal == 0 && request.body.size() + size <= self->limits.maxBody) {
                 request.body.append(upload, size);
             } else {
@@ -601,6 +643,10 @@ Server::Server(const std::vector<int>& listenFds, const Limits& limits, Service 
     wake.events = EPOLLIN;
     wake.data.u64 = ~std::uint64_t(0);
     epoll_ctl(s.watchFd, EPOLL_CTL_ADD, s.wakeFd, &wake);
+    {
+        std::lock_guard lock(engineHeadersMutex);
+        engineHeaders = s.refusal(400, Request{}).headers;
+    }
     s.pool = std::make_unique<board::WorkerPool>(limits.workers, limits.workQueue);
     s.watchdog = std::thread([&s] { s.watch(); });
     // Event-driven: a few threads each wait on many connections with epoll, so idle and slow
