@@ -2,8 +2,6 @@
 #include "board/workers.h"
 
 #include <algorithm>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace board {
 
@@ -39,8 +37,6 @@ void WorkerPool::drain() {
 }
 
 void WorkerPool::run() {
-    // A page view on an event thread then gets a core first, even when every worker hashes.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -16,7 +16,7 @@ namespace board {
 // is bounded: past it the caller refuses the request instead of letting the wait grow.
 class WorkerPool {
   public:
-    // threads 0: one per core. The threads run at a lower priority than the event threads.
+    // threads 0: one per core.
     WorkerPool(unsigned threads, std::size_t queueCapacity);
     // Runs every job already queued, then ends the threads.
     ~WorkerPool();
