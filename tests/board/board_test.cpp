@@ -397,6 +397,16 @@ TEST_F(BoardTest, abuseIsBounded) {
     const std::string spoofed = "X-Forwarded-For: 198.51.100.1, 192.0.2.9\r\n";
     EXPECT_TRUE(send(get(regist(kMain, "f", "6"), spoofed)).starts_with("HTTP/1.1 429"));
     ok(regist(kMain, "g", "7"));
+    // A data folder it cannot create: the log says which and why.
+    std::ofstream(dir / "file") << "";
+    const std::string err = (dir / "err").string();
+    EXPECT_NE(std::system(("XDG_DATA_HOME=" + (dir / "file").string() + " " + PONPIRA_BOARD_EXE +
+                           " --port=0 2>" + err)
+                              .c_str()),
+              0);
+    std::ifstream in(err);
+    const std::string said{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(has(said, (dir / "file").string() + ": ") && has(said, "ot a directory")) << said;
     // Left idle, it ends by itself, cleanly.
     start("--idle-exit=1");
     EXPECT_EQ(server->stop(0), 0);
