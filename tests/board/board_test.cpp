@@ -320,6 +320,10 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
          "Connection: close\r\nContent-Type: text/html; charset=UTF-8\r\nCache-Control: "
          "no-store\r\nX-Content-Type-Options: nosniff"},
         {get(kMain + "?mode=ranking" + params), "400"},
+        {"GET " + kMain + " HTTP/1.1\r\n\r\n", "400", "リクエストを処理できませんでした"},
+        {"POST " + kMain + " HTTP/1.1\r\n" + host + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n" +
+             smuggled,
+         "400", "リクエストを処理できませんでした"},
         // Chunk extensions count against the body limit: the connection is closed.
         {"POST " + kMain + " HTTP/1.1\r\n" + host + kForm + "Transfer-Encoding: chunked\r\n\r\n" +
              extended + "0\r\n\r\n",
