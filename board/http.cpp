@@ -314,6 +314,9 @@ bool namesClient(const Request& r) {
 // that came with the close has reached the handler.
 constexpr auto kCloseGrace = std::chrono::milliseconds(100);
 
+// The watchdog's event for its own wake-up, never a connection's (those carry a descriptor).
+constexpr std::uint64_t kWake = ~std::uint64_t(0);
+
 } // namespace
 
 struct Server::State {
@@ -392,11 +395,18 @@ struct Server::State {
 
     void watch() {
         epoll_event events[64];
+        int wait = -1;
         while (!stopping) {
-            const int n = epoll_wait(watchFd, events, 64, 50);
+            // With no connection it sleeps until the next one: a board on a laptop wakes no one.
+            const int n = epoll_wait(watchFd, events, 64, wait);
             const auto now = Clock::now();
             std::lock_guard lock(mutex);
             for (int i = 0; i < n; ++i) {
+                if (events[i].data.u64 == kWake) {
+                    std::uint64_t count;
+                    [[maybe_unused]] ssize_t r = read(wakeFd, &count, sizeof count);
+                    continue;
+                }
                 const int fd = static_cast<int>(events[i].data.u64 & 0xffffffffu);
                 auto it = conns.find(fd);
                 if (it == conns.end() || it->second->id != events[i].data.u64 >> 32)
@@ -411,7 +421,13 @@ struct Server::State {
             }
             for (auto& [fd, c] : conns)
                 check(*c, now);
+            wait = conns.empty() ? -1 : 50;
         }
+    }
+
+    void wake() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(wakeFd, &one, sizeof one);
     }
 
     static void connectionChanged(void* cls, MHD_Connection* connection, void** socketContext,
@@ -443,6 +459,8 @@ struct Server::State {
             *socketContext = c;
             std::lock_guard lock(self.mutex);
             c->id = ++self.nextId;
+            if (self.conns.empty())
+                self.wake();
             self.conns[c->fd] = c;
             if (!c->counted.empty() &&
                 ++self.perAddress[c->counted] > self.limits.maxConnectionsPerAddress)
@@ -646,7 +664,7 @@ Server::Server(const std::vector<int>& listenFds, const Limits& limits, Service 
     }
     epoll_event wake{};
     wake.events = EPOLLIN;
-    wake.data.u64 = ~std::uint64_t(0);
+    wake.data.u64 = kWake;
     epoll_ctl(s.watchFd, EPOLL_CTL_ADD, s.wakeFd, &wake);
     {
         std::lock_guard lock(engineHeadersMutex);
@@ -717,8 +735,7 @@ void Server::stop(std::chrono::milliseconds grace) {
     }
     s.stopping = true;
     if (s.watchdog.joinable()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(s.wakeFd, &one, sizeof one);
+        s.wake();
         s.watchdog.join();
     }
 }
