@@ -327,6 +327,7 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
              label + std::string("が長すぎます（") + std::to_string(max) + "文字まで）。"});
     }
     // The newest post deleted, its number is not given again.
+    cases.push_back({post(kMain, del + "11&pwd=operator-0123456789"), "404"});
     cases.push_back({post(kDemo, del + "11&pwd=operator-0123456789"), "303", "?deleted=11\r\n"});
     cases.push_back({get(regist(kDemo, "n", "c")), "303", "?posted=12\r\n"});
     for (const Case& c : cases) {
