@@ -215,7 +215,7 @@ void DeleteLockout::record(const std::string& post, const std::string& client, D
 
 Policy::Policy(PolicyOptions options, Handlers& handlers)
     : options_(std::move(options)), handlers_(handlers), postRate_(options_.postsPerMinute, 4096),
-      networkRate_(3 * options_.postsPerMinute, 4096), boardRate_(6 * options_.postsPerMinute, 2),
+      networkRate_(2 * options_.postsPerMinute, 4096), boardRate_(6 * options_.postsPerMinute, 2),
       lockout_(options_.deleteAttempts, 4096) {
     for (std::string& host : options_.hosts)
         host = lower(host);

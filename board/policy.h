@@ -27,7 +27,7 @@ struct PolicyOptions {
     // Connections from these numeric addresses come through a reverse proxy: the client is
     // the right-most X-Forwarded-For address that is not one of them.
     std::vector<std::string> trustedProxies;
-    // Per client address (IPv6 /64), 0 for no limit; three times as many per network and six
+    // Per client address (IPv6 /64), 0 for no limit; twice as many per network and six
     // times as many per board.
     unsigned postsPerMinute = 10;
     unsigned deleteAttempts = 5; // wrong passwords per post before a lock-out, 0 for none
