@@ -151,18 +151,14 @@ bool PostRate::take(const std::string& client, Clock::time_point now) {
 DeleteLockout::DeleteLockout(unsigned attempts, std::size_t capacity)
     : attempts_(attempts), capacity_(capacity) {}
 
-DeleteLockout::Entry& DeleteLockout::entry(const std::string& key, Clock::time_point now) {
-    if (auto it = entries_.find(key); it != entries_.end())
-        return it->second;
-    if (entries_.size() >= capacity_) {
-        auto rank = [now](const Entry& e) {
-            return std::tuple(e.pending > 0, e.lockedUntil > now, e.lockouts, e.failures);
-        };
+void DeleteLockout::makeRoom(std::size_t count, Clock::time_point now) {
+    auto rank = [now](const Entry& e) {
+        return std::tuple(e.pending > 0, e.lockedUntil > now, e.lockouts, e.failures);
+    };
+    while (!entries_.empty() && entries_.size() + count > capacity_)
         entries_.erase(std::min_element(entries_.begin(), entries_.end(), [&](auto& a, auto& b) {
             return rank(a.second) < rank(b.second);
         }));
-    }
-    return entries_[key];
 }
 
 Clock::duration DeleteLockout::admit(const std::string& post, const std::string& client,
@@ -170,8 +166,10 @@ Clock::duration DeleteLockout::admit(const std::string& post, const std::string&
     if (attempts_ == 0)
         return Clock::duration::zero();
     std::lock_guard lock(mutex_);
-    Entry& p = entry(post, now);
-    Entry& c = entry(client, now);
+    // Room first: an entry made for this try must not be the one that goes.
+    makeRoom(!entries_.contains(post) + !entries_.contains(client), now);
+    Entry& p = entries_[post];
+    Entry& c = entries_[client];
     const Clock::time_point until = std::max(p.lockedUntil, c.lockedUntil);
     if (until > now)
         return until - now;

@@ -80,7 +80,7 @@ class DeleteLockout {
         unsigned lockouts = 0;
         Clock::time_point lockedUntil{};
     };
-    Entry& entry(const std::string& key, Clock::time_point now);
+    void makeRoom(std::size_t count, Clock::time_point now);
     void settle(const std::string& key, unsigned attempts, bool wrong, bool forget,
                 Clock::time_point now);
 

@@ -5,6 +5,7 @@
 #include "board/form.h"
 #include "board/page.h"
 #include "board/password.h"
+#include "board/policy.h"
 #include "board/store.h"
 #include "boardprocess.h"
 
@@ -166,6 +167,19 @@ TEST(Password, hashVerifiesOnlyTheSamePassword) {
     EXPECT_TRUE(verifyPassword(a, "ひみつ") && verifyPassword(b, "ひみつ"));
     EXPECT_FALSE(verifyPassword(a, "ひみ") || verifyPassword(a, ""));
     EXPECT_FALSE(verifyPassword({"pbkdf2-sha256$1", a.salt, a.digest}, "ひみつ"));
+}
+
+// A full lock-out table lets go of what matters least: wrong keys for many other posts do not
+// unlock a locked one.
+TEST(DeleteLockout, fullTableKeepsLocks) {
+    DeleteLockout lockout(2, 8);
+    const auto now = Clock::now();
+    for (int i = 0; i < 12; ++i) {
+        const std::string post = "main/" + std::to_string(i < 2 ? 1 : i), by = std::to_string(i);
+        ASSERT_EQ(lockout.admit(post, by, now), Clock::duration::zero());
+        lockout.record(post, by, DeleteResult::WrongPassword, now);
+    }
+    EXPECT_GT(lockout.admit("main/1", "another", now), Clock::duration::zero());
 }
 
 // The first board's database, its keys salted SHA-256, is taken over with nothing lost, and a
