@@ -76,7 +76,10 @@ constexpr std::string_view kStyle =
     ".comment{white-space:pre-wrap;overflow-wrap:anywhere}.notice{padding:.5em;background:#e8f4e8}"
     ".notice.error{background:#f8e0e0}form.delete{font-size:.85em;text-align:right}"
     "table{border-collapse:collapse;width:100%}th,td{border:1px solid #ccc;padding:.2em .4em}"
-    "th{white-space:nowrap}td.n{text-align:right;font-variant-numeric:tabular-nums}";
+    "th{white-space:nowrap}td.n{text-align:right;font-variant-numeric:tabular-nums}"
+    // Fixed columns, so that the three tables of the ranking line up; the name takes the rest.
+    ".rank{table-layout:fixed;font-size:.9em}.rank th{width:2.6em}.rank th:nth-child(2){width:auto}"
+    ".rank th:nth-child(4){width:4.6em}.rank th:nth-child(5){width:5.8em}";
 
 void head(std::string& out, std::string_view title) {
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n"
@@ -179,7 +182,8 @@ std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry
             out += "<p>まだ記録はありません。</p>\n";
             continue;
         }
-        out += "<table>\n<tr><th>順位</th><th>お名前</th><th>回数</th><th>1秒あたり</th>"
+        out += "<table "
+               "class=\"rank\">\n<tr><th>順位</th><th>お名前</th><th>回数</th><th>1秒あたり</th>"
                "<th>投稿日</th></tr>\n";
         int rank = 0;
         for (const RankEntry& entry : entries) {
