@@ -257,7 +257,7 @@ struct Store::Connection {
                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         findCopy = make("SELECT id, pwd_method, pwd_salt, pwd_hash FROM posts WHERE board = ? AND "
                         "posted_at > ? AND name = ? AND email = ? AND subject = ? AND comment = ? "
-                        "AND url = ? ORDER BY id");
+                        "AND url = ? ORDER BY id DESC LIMIT 2");
         trim = make("DELETE FROM posts WHERE board = ?1 AND id <= (SELECT id FROM posts WHERE "
                     "board = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2)");
         page = make("SELECT " + cols +
@@ -386,6 +386,7 @@ Added Store::add(const NewPost& post, std::int64_t postedAt) {
             s.bind(6, post.comment);
             s.bind(7, post.url);
             // Another deletion key makes another post: its poster must be able to delete it.
+            // A reload copies the latest post: two keys at most are hashed under the lock.
             while (!added.duplicate && s.step())
                 if (s.isNull(3)
                         ? post.password.empty()
