@@ -207,7 +207,7 @@ http::Response Handlers::erase(const Call& call, DeleteResult& result) {
     const bool byOperator = isOperatorKey(call.form.get("pwd"));
     result = byOperator ? store_.removeAsOperator(call.board, id)
                         : store_.remove(call.board, id, call.form.get("pwd"));
-    int status = 303;
+    int status = 200;
     std::string notice, outcome;
     switch (result) {
     case DeleteResult::Deleted:
