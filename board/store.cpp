@@ -320,15 +320,16 @@ Store::Store(std::string path, Mode mode, StoreLimits limits)
     // to date, at start-up rather than at the first post.
     idle_.push_back(open());
     // The oldest posts go only here, when the operator has lowered the limit: posting never
-    // pushes any out.
-    if (mode_ == Mode::ReadWrite) {
-        Statement& s = *idle_.back()->trim;
-        for (Board board : {Board::Main, Board::Demo}) {
-            s.bind(1, boardName(board));
-            s.bind(2, limits_.maxPostsPerBoard);
-            s.run();
-        }
-    }
+    // pushes any out. A board within its limit writes nothing, so a read-only file still opens.
+    if (mode_ == Mode::ReadWrite)
+        for (Board board : {Board::Main, Board::Demo})
+            if (count(board) > limits_.maxPostsPerBoard) {
+                Lease conn(*this);
+                Statement& s = *conn->trim;
+                s.bind(1, boardName(board));
+                s.bind(2, limits_.maxPostsPerBoard);
+                s.run();
+            }
 }
 
 Store::~Store() = default;
