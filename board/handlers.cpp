@@ -4,6 +4,7 @@
 #include "board/page.h"
 #include "board/password.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -40,18 +41,44 @@ std::int64_t parsePositive(std::string_view text, std::int64_t max) {
     return value;
 }
 
-// Blank also means only spaces, full-width ones (U+3000) included.
+// The next code point of valid UTF-8 (the form decoder lets no other text through).
+char32_t nextCodePoint(std::string_view& text) {
+    const auto b0 = static_cast<unsigned char>(text.front());
+    const std::size_t len = b0 < 0x80 ? 1 : b0 < 0xe0 ? 2 : b0 < 0xf0 ? 3 : 4;
+    char32_t cp = len == 1 ? b0 : b0 & (0x3f >> (len - 1));
+    for (std::size_t i = 1; i < len && i < text.size(); ++i)
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i]) & 0x3f);
+    text.remove_prefix(std::min(len, text.size()));
+    return cp;
+}
+
+// Characters that show as nothing, or as a blank: a name of them is no name.
+bool isInvisible(char32_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xa0 || c == 0xad ||
+           c == 0x34f || c == 0x61c || c == 0x115f || c == 0x1160 || c == 0x17b4 || c == 0x17b5 ||
+           c == 0x180e || (c >= 0x2000 && c <= 0x200f) || c == 0x202f ||
+           (c >= 0x205f && c <= 0x206f) || c == 0x2800 || c == 0x3000 || c == 0x3164 ||
+           c == 0xfeff || c == 0xffa0 || (c >= 0xfe00 && c <= 0xfe0f);
+}
+
+// Embeddings, overrides and isolates: one left open in a field would reorder what follows it
+// on the page, other players' posts included.
+bool isBidiControl(char32_t c) {
+    return (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
 bool isBlank(std::string_view text) {
-    while (!text.empty()) {
-        if (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
-            text.front() == '\n')
-            text.remove_prefix(1);
-        else if (text.starts_with("\xe3\x80\x80"))
-            text.remove_prefix(3);
-        else
+    while (!text.empty())
+        if (!isInvisible(nextCodePoint(text)))
             return false;
-    }
     return true;
+}
+
+bool hasBidiControl(std::string_view text) {
+    while (!text.empty())
+        if (isBidiControl(nextCodePoint(text)))
+            return true;
+    return false;
 }
 
 std::string no(std::int64_t id) {
@@ -59,6 +86,13 @@ std::string no(std::int64_t id) {
 }
 
 } // namespace
+
+std::optional<std::int64_t> parsePostNumber(std::string_view text) {
+    if (text.empty() || text.size() > 18 || text.front() == '0' ||
+        text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    return std::stoll(std::string(text));
+}
 
 void logLine(const std::string& line) {
     // One write per line, so that lines of threads answering at once never mix. A control
@@ -110,6 +144,10 @@ http::Response Handlers::show(const Call& call) {
         if (std::int64_t id = parsePositive(posted, INT64_MAX))
             view.notice = no(id) + " として投稿しました。";
     }
+    if (const std::string& deleted = call.form.get("deleted"); !deleted.empty()) {
+        if (std::int64_t id = parsePositive(deleted, INT64_MAX))
+            view.notice = no(id) + " を削除しました。";
+    }
     // One row more than a page tells whether an older page exists without counting them all.
     view.posts = store_.page(call.board, (page - 1) * kPageSize, kPageSize + 1);
     if (static_cast<std::int64_t>(view.posts.size()) > kPageSize) {
@@ -127,6 +165,12 @@ http::Response Handlers::post(const Call& call) {
                              std::string(limit.label) + "が長すぎます（" +
                                  std::to_string(limit.maxChars) + "文字まで）。",
                              call.board);
+        if (hasBidiControl(form.get(limit.key)))
+            return errorPage(400,
+                             std::string(limit.label) +
+                                 "に文字の並ぶ向きを変える制御文字（U+202A〜U+202E、U+2066〜"
+                                 "U+2069）が含まれています。",
+                             call.board);
     }
     if (isBlank(form.get("name")))
         return errorPage(400, "お名前が入力されていません。", call.board);
@@ -141,6 +185,14 @@ http::Response Handlers::post(const Call& call) {
     post.url = form.get("url");
     post.password = form.get("pwd");
     const Added added = store_.add(post, static_cast<std::int64_t>(std::time(nullptr)));
+    if (added.full) {
+        logLine("post " + std::string(boardName(call.board)) + " from " + call.client +
+                ": refused, the board holds its most posts (--max-posts)");
+        return errorPage(503,
+                         "掲示板の投稿数が上限に達したため、新しい投稿を受け付けていません。"
+                         "掲示板の管理者にお知らせください。",
+                         call.board);
+    }
     logLine("post " + std::string(boardName(call.board)) + " " + no(added.id) + " from " +
             call.client + ": " + (added.duplicate ? "duplicate, stored once" : "stored"));
     // Post, then a redirect to a page of its own: reloading that page shows the post again
@@ -152,10 +204,7 @@ http::Response Handlers::post(const Call& call) {
 }
 
 http::Response Handlers::erase(const Call& call, DeleteResult& result) {
-    const std::int64_t id = parsePositive(call.form.get("no"), INT64_MAX);
-    result = DeleteResult::NotFound;
-    if (id == 0)
-        return errorPage(400, "削除する投稿の番号が正しくありません。", call.board);
+    const std::int64_t id = call.no;
     const bool byOperator = isOperatorKey(call.form.get("pwd"));
     result = byOperator ? store_.removeAsOperator(call.board, id)
                         : store_.remove(call.board, id, call.form.get("pwd"));
@@ -163,7 +212,6 @@ http::Response Handlers::erase(const Call& call, DeleteResult& result) {
     std::string notice, outcome;
     switch (result) {
     case DeleteResult::Deleted:
-        notice = no(id) + " を削除しました。";
         outcome = byOperator ? "deleted with the operator key" : "deleted";
         break;
     case DeleteResult::WrongPassword:
@@ -184,6 +232,13 @@ http::Response Handlers::erase(const Call& call, DeleteResult& result) {
     }
     logLine("delete " + std::string(boardName(call.board)) + " " + no(id) + " from " + call.client +
             ": " + outcome);
+    if (result == DeleteResult::Deleted) {
+        // As after a post: reloading the page it lands on sends the form no second time.
+        http::Response response = htmlPage(303, {});
+        response.headers.push_back(
+            {"Location", std::string(boardPath(call.board)) + "?deleted=" + std::to_string(id)});
+        return response;
+    }
     BoardView view;
     view.board = call.board;
     view.posts = store_.page(call.board, 0, kPageSize + 1);
@@ -192,7 +247,7 @@ http::Response Handlers::erase(const Call& call, DeleteResult& result) {
         view.posts.pop_back();
     }
     view.notice = std::move(notice);
-    view.noticeIsError = status != 200;
+    view.noticeIsError = true;
     return htmlPage(status, renderBoard(view));
 }
 

@@ -58,7 +58,7 @@ Serves the ポンピラ result boards over HTTP:
                         no lock-out (default 5)
   --duplicate-seconds N a post the same as one this recent is stored once; 0 turns
                         the check off (default 10)
-  --max-posts N         posts each board keeps, the oldest going first (default 10000)
+  --max-posts N         posts each board holds; a full one refuses new posts (default 10000)
   --max-connections N   open connections at most per listening socket (default 1024)
   --max-connections-per-address N
                         open connections from one address at most (default 32; a

@@ -75,7 +75,11 @@ constexpr std::string_view kStyle =
     ".post h2{font-size:1.1em;margin:.2em 0}.meta{color:#555;font-size:.9em}"
     ".comment{white-space:pre-wrap;overflow-wrap:anywhere}.notice{padding:.5em;background:#e8f4e8}"
     ".notice.error{background:#f8e0e0}form.delete{font-size:.85em;text-align:right}"
-    "table{border-collapse:collapse}th,td{border:1px solid #ccc;padding:.2em .6em}";
+    "table{border-collapse:collapse;width:100%}th,td{border:1px solid #ccc;padding:.2em .4em}"
+    "th{white-space:nowrap}td.n{text-align:right;font-variant-numeric:tabular-nums}"
+    // Fixed columns, so that the three tables of the ranking line up; the name takes the rest.
+    ".rank{table-layout:fixed;font-size:.9em}.rank th{width:2.6em}.rank th:nth-child(2){width:auto}"
+    ".rank th:nth-child(4){width:4.6em}.rank th:nth-child(5){width:5.8em}";
 
 void head(std::string& out, std::string_view title) {
     out += "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"UTF-8\">\n"
@@ -97,9 +101,11 @@ void renderPost(std::string& out, const Post& post, std::string_view path) {
     else
         out += htmlEscape(post.name);
     out += "　投稿日：" + formatTime(post.postedAt);
+    // Not noreferrer: other sites get no Referer anyway (the board's Referrer-Policy), and a
+    // HOME link that comes back to the board, through a redirect elsewhere, must bring the
+    // board's page as its Referer, which no post from the game has.
     if (isWebUrl(post.url))
-        out += "　<a href=\"" + htmlEscape(post.url) +
-               "\" rel=\"nofollow noopener noreferrer\">HOME</a>";
+        out += "　<a href=\"" + htmlEscape(post.url) + "\" rel=\"nofollow noopener\">HOME</a>";
     out += "</p>\n<p class=\"comment\">" + htmlEscape(post.comment) + "</p>\n";
     out += "<form class=\"delete\" method=\"post\" action=\"";
     out += path;
@@ -117,7 +123,9 @@ bool isWebUrl(std::string_view url) {
     std::size_t schemeLength = startsWithNoCase(url, "http://")    ? 7
                                : startsWithNoCase(url, "https://") ? 8
                                                                    : 0;
-    return schemeLength != 0 && url.size() > schemeLength && !hasSpaceOrControl(url);
+    // A link to a board script could make whoever clicks it post: that address stays text.
+    return schemeLength != 0 && url.size() > schemeLength && !hasSpaceOrControl(url) &&
+           url.find("aska.cgi") == std::string_view::npos;
 }
 
 bool looksLikeEmail(std::string_view email) {
@@ -174,7 +182,8 @@ std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry
             out += "<p>まだ記録はありません。</p>\n";
             continue;
         }
-        out += "<table>\n<tr><th>順位</th><th>お名前</th><th>回数</th><th>1秒あたり</th>"
+        out += "<table "
+               "class=\"rank\">\n<tr><th>順位</th><th>お名前</th><th>回数</th><th>1秒あたり</th>"
                "<th>投稿日</th></tr>\n";
         int rank = 0;
         for (const RankEntry& entry : entries) {
@@ -182,13 +191,16 @@ std::string renderRanking(const std::vector<std::pair<int, std::vector<RankEntry
             const long hundredths = std::lround(entry.clicks * 100.0 / entry.seconds);
             char rate[32];
             std::snprintf(rate, sizeof rate, "%ld.%02ld", hundredths / 100, hundredths % 100);
-            out += "<tr><td>" + std::to_string(++rank) + "</td><td>" + htmlEscape(entry.name) +
-                   "</td><td>" + std::to_string(entry.clicks) + "</td><td>" + rate + "</td><td>" +
-                   formatTime(entry.postedAt) + "</td></tr>\n";
+            out += "<tr><td class=\"n\">" + std::to_string(++rank) + "</td><td>" +
+                   htmlEscape(entry.name) + "</td><td class=\"n\">" + std::to_string(entry.clicks) +
+                   "</td><td class=\"n\">" + rate + "</td><td>" + formatTime(entry.postedAt) +
+                   "</td></tr>\n";
         }
         out += "</table>\n";
     }
-    out += "</body>\n</html>\n";
+    out += "<p class=\"meta\">掲示板に投稿されたゲームの結果を数えています。"
+           "デモ掲示板の投稿と、裏技を使った結果（1秒に20回を超えるもの）は入りません。</p>\n"
+           "</body>\n</html>\n";
     return out;
 }
 

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstring>
+#include <optional>
 #include <strings.h>
+#include <tuple>
 
 namespace board {
 
@@ -48,6 +50,31 @@ std::string rateKey(const std::string& client) {
     std::memset(v6.s6_addr + 8, 0, 8);
     char text[INET6_ADDRSTRLEN];
     return inet_ntop(AF_INET6, &v6, text, sizeof text) ? std::string(text) + "/64" : client;
+}
+
+// A network's posts share a budget too: an IPv4 /24, an IPv6 /48 (a site's allocation).
+std::string networkKey(const std::string& client) {
+    char text[INET6_ADDRSTRLEN];
+    in_addr v4{};
+    in6_addr v6{};
+    if (inet_pton(AF_INET, client.c_str(), &v4) == 1) {
+        v4.s_addr &= htonl(0xffffff00);
+        return inet_ntop(AF_INET, &v4, text, sizeof text) ? std::string(text) + "/24" : client;
+    }
+    if (inet_pton(AF_INET6, client.c_str(), &v6) != 1)
+        return client;
+    std::memset(v6.s6_addr + 6, 0, 10);
+    return inet_ntop(AF_INET6, &v6, text, sizeof text) ? std::string(text) + "/48" : client;
+}
+
+// The game opens a post's address in the browser from the desktop: a navigation of the
+// visitor's own, "Sec-Fetch-Site: none", or over plain http no such header, and neither Origin
+// nor Referer. The board has no posting form, so a post that a page sent, even one of the
+// board's own (a planted HOME link), is not the player's.
+bool fromGame(const http::Request& request) {
+    if (const std::string* site = request.header("Sec-Fetch-Site"))
+        return equalsNoCase(trim(*site), "none");
+    return !request.header("Origin") && !request.header("Referer");
 }
 
 void addSecurityHeaders(http::Response& response) {
@@ -124,46 +151,69 @@ bool PostRate::take(const std::string& client, Clock::time_point now) {
 DeleteLockout::DeleteLockout(unsigned attempts, std::size_t capacity)
     : attempts_(attempts), capacity_(capacity) {}
 
-Clock::duration DeleteLockout::lockedFor(Board board, std::int64_t id, Clock::time_point now) {
-    std::lock_guard lock(mutex_);
-    auto it = entries_.find({board, id});
-    if (it == entries_.end() || it->second.lockedUntil <= now)
-        return Clock::duration::zero();
-    return it->second.lockedUntil - now;
+void DeleteLockout::makeRoom(std::size_t count, Clock::time_point now) {
+    auto rank = [now](const Entry& e) {
+        return std::tuple(e.pending > 0, e.lockedUntil > now, e.lockouts, e.failures);
+    };
+    while (!entries_.empty() && entries_.size() + count > capacity_)
+        entries_.erase(std::min_element(entries_.begin(), entries_.end(), [&](auto& a, auto& b) {
+            return rank(a.second) < rank(b.second);
+        }));
 }
 
-void DeleteLockout::record(Board board, std::int64_t id, DeleteResult result,
+Clock::duration DeleteLockout::admit(const std::string& post, const std::string& client,
+                                     Clock::time_point now) {
+    if (attempts_ == 0)
+        return Clock::duration::zero();
+    std::lock_guard lock(mutex_);
+    // Room first: an entry made for this try must not be the one that goes.
+    makeRoom(!entries_.contains(post) + !entries_.contains(client), now);
+    Entry& p = entries_[post];
+    Entry& c = entries_[client];
+    const Clock::time_point until = std::max(p.lockedUntil, c.lockedUntil);
+    if (until > now)
+        return until - now;
+    // Every try left is on its way: the next one waits for their results.
+    if (p.failures + p.pending >= attempts_ || c.failures + c.pending >= 4 * attempts_)
+        return std::chrono::seconds(1);
+    ++p.pending;
+    ++c.pending;
+    return Clock::duration::zero();
+}
+
+void DeleteLockout::settle(const std::string& key, unsigned attempts, bool wrong, bool forget,
+                           Clock::time_point now) {
+    auto it = entries_.find(key);
+    if (it == entries_.end())
+        return;
+    Entry& e = it->second;
+    e.pending -= e.pending > 0;
+    if (wrong && ++e.failures >= attempts) {
+        e.failures = 0;
+        // 1, 2, 4 ... 1,024 minutes, then a day (1,440) each time.
+        const unsigned doublings = std::min(e.lockouts++, 11u);
+        e.lockedUntil = now + std::min<Clock::duration>(std::chrono::minutes(1u << doublings),
+                                                        std::chrono::hours(24));
+    }
+    if ((forget || (e.failures == 0 && e.lockouts == 0)) && e.pending == 0)
+        entries_.erase(it);
+}
+
+void DeleteLockout::record(const std::string& post, const std::string& client, DeleteResult result,
                            Clock::time_point now) {
     if (attempts_ == 0)
         return;
     std::lock_guard lock(mutex_);
-    if (result != DeleteResult::WrongPassword) {
-        entries_.erase({board, id});
-        return;
-    }
-    auto it = entries_.find({board, id});
-    if (it == entries_.end()) {
-        if (entries_.size() >= capacity_) {
-            std::erase_if(entries_, [&](auto& e) { return e.second.lockedUntil <= now; });
-            if (entries_.size() >= capacity_)
-                entries_.erase(
-                    std::min_element(entries_.begin(), entries_.end(), [](auto& a, auto& b) {
-                        return a.second.lockedUntil < b.second.lockedUntil;
-                    }));
-        }
-        it = entries_.emplace(std::pair{board, id}, Entry{}).first;
-    }
-    Entry& e = it->second;
-    e.updated = now;
-    if (++e.failures < attempts_)
-        return;
-    e.failures = 0;
-    const unsigned doublings = std::min(e.lockouts++, 10u); // 2^10 minutes: about a day
-    e.lockedUntil = now + std::chrono::minutes(1) * (1u << doublings);
+    const bool wrong = result == DeleteResult::WrongPassword;
+    // The right key ends the post's count, not the client's: a client with one post of its
+    // own must not win back its guesses at others by deleting it.
+    settle(post, attempts_, wrong, !wrong, now);
+    settle(client, 4 * attempts_, wrong, false, now);
 }
 
 Policy::Policy(PolicyOptions options, Handlers& handlers)
     : options_(std::move(options)), handlers_(handlers), postRate_(options_.postsPerMinute, 4096),
+      networkRate_(2 * options_.postsPerMinute, 4096), boardRate_(6 * options_.postsPerMinute, 2),
       lockout_(options_.deleteAttempts, 4096) {
     for (std::string& host : options_.hosts)
         host = lower(host);
@@ -307,20 +357,35 @@ http::Response Policy::route(const http::Request& request) {
             r.headers.push_back({"Allow", "GET, POST"});
             return r;
         }
-        // The game opens the post in the browser from the desktop (Sec-Fetch-Site "none");
-        // a page of another site must not post in the visitor's name.
-        if (const std::string* site = request.header("Sec-Fetch-Site");
-            site && (equalsNoCase(*site, "cross-site") || equalsNoCase(*site, "same-site"))) {
-            logLine("post " + board + " from " + call.client + ": refused, sent from another site");
+        if (post) {
+            http::Response r =
+                errorPage(405, "投稿はゲームの「送信」から行ってください。", call.board);
+            r.headers.push_back({"Allow", "GET"});
+            return r;
+        }
+        if (!fromGame(request)) {
+            logLine("post " + board + " from " + call.client + ": refused, sent from a page");
             return errorPage(403,
-                             "ほかのサイトのページから送られた投稿は受け付けていません。"
+                             "ほかのページから送られた投稿は受け付けていません。"
                              "ゲームの「送信」から投稿してください。",
                              call.board);
         }
-        if (!postRate_.take(rateKey(call.client), now)) {
+        const std::string client = rateKey(call.client);
+        if (!postRate_.take(client, now)) {
             logLine("post " + board + " from " + call.client + ": refused, too many posts");
             http::Response r = errorPage(
                 429, "投稿が多すぎます。しばらくしてからもう一度お試しください。", call.board);
+            r.headers.push_back({"Retry-After", "60"});
+            return r;
+        }
+        const bool network = networkRate_.take(networkKey(call.client), now);
+        if (!network || !boardRate_.take(board, now)) {
+            logLine("post " + board + " from " + call.client + ": refused, too many posts " +
+                    (network ? "on the board" : "from its network"));
+            http::Response r = errorPage(503,
+                                         "いま投稿が集中しているため、新しい投稿を受け付けて"
+                                         "いません。しばらくしてからもう一度お試しください。",
+                                         call.board);
             r.headers.push_back({"Retry-After", "60"});
             return r;
         }
@@ -334,35 +399,42 @@ http::Response Policy::route(const http::Request& request) {
             r.headers.push_back({"Allow", "POST"});
             return r;
         }
-        const std::string& no = call.form.get("no");
         if (!fromOwnPage(request)) {
-            logLine("delete " + board + " No." + no.substr(0, 20) + " from " + call.client +
+            logLine("delete " + board + " from " + call.client +
                     ": refused, not from the board's page");
             return errorPage(403, "削除はこの掲示板のページの削除フォームから行ってください。",
                              call.board);
         }
-        std::int64_t id = 0;
-        if (!no.empty() && no.size() < 19 &&
-            no.find_first_not_of("0123456789") == std::string::npos)
-            id = std::stoll(no);
-        if (Clock::duration wait = lockout_.lockedFor(call.board, id, now);
-            wait > Clock::duration::zero() && !handlers_.isOperatorKey(call.form.get("pwd"))) {
-            logLine("delete " + board + " No." + std::to_string(id) + " from " + call.client +
+        const std::optional<std::int64_t> no = parsePostNumber(call.form.get("no"));
+        if (!no)
+            return errorPage(400, "削除する投稿の番号が正しくありません。", call.board);
+        call.no = *no;
+        DeleteResult result = DeleteResult::NotFound;
+        // The operator's key works whatever the lock-out, and counts in it for nothing.
+        if (handlers_.isOperatorKey(call.form.get("pwd")))
+            return handlers_.erase(call, result);
+        const std::string postKey = board + "/" + std::to_string(call.no),
+                          clientKey = rateKey(call.client);
+        if (Clock::duration wait = lockout_.admit(postKey, clientKey, now);
+            wait > Clock::duration::zero()) {
+            logLine("delete " + board + " No." + std::to_string(call.no) + " from " + call.client +
                     ": refused, locked for " + seconds(wait) + " s after wrong passwords");
-            http::Response r = errorPage(
-                429,
-                "No." + std::to_string(id) +
-                    " は削除用パスワードの誤りが続いたため、しばらく削除できません（あと" +
-                    seconds(wait) + "秒）。",
-                call.board);
+            http::Response r = errorPage(429,
+                                         "削除用パスワードの誤りが続いたため、しばらく No." +
+                                             std::to_string(call.no) + " を削除できません（あと" +
+                                             seconds(wait) + "秒）。",
+                                         call.board);
             r.headers.push_back({"Retry-After", seconds(wait)});
             return r;
         }
-        DeleteResult result = DeleteResult::NotFound;
-        http::Response r = handlers_.erase(call, result);
-        if (id != 0)
-            lockout_.record(call.board, id, result, now);
-        return r;
+        try {
+            http::Response r = handlers_.erase(call, result);
+            lockout_.record(postKey, clientKey, result, now);
+            return r;
+        } catch (...) {
+            lockout_.record(postKey, clientKey, DeleteResult::NotFound, now);
+            throw;
+        }
     }
     if (mode == "ranking" && !post && call.board == Board::Main)
         return handlers_.ranking(call);

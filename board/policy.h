@@ -27,8 +27,10 @@ struct PolicyOptions {
     // Connections from these numeric addresses come through a reverse proxy: the client is
     // the right-most X-Forwarded-For address that is not one of them.
     std::vector<std::string> trustedProxies;
-    unsigned postsPerMinute = 10; // per client address, 0 for no limit
-    unsigned deleteAttempts = 5;  // wrong passwords per post before a lock-out, 0 for none
+    // Per client address (IPv6 /64), 0 for no limit; twice as many per network and six
+    // times as many per board.
+    unsigned postsPerMinute = 10;
+    unsigned deleteAttempts = 5; // wrong passwords per post before a lock-out, 0 for none
 };
 
 using Clock = std::chrono::steady_clock;
@@ -55,28 +57,37 @@ class PostRate {
     std::unordered_map<std::string, Bucket> buckets_;
 };
 
-// Wrong deletion passwords per post. After `attempts` of them the post takes no password for a
-// while, a minute at first and twice as long after each further lock-out, up to a day, so that
-// guessing a password takes years. Keeps at most `capacity` posts, dropping unlocked ones
-// first.
+// Wrong deletion keys, counted for each post and for each client across all posts. After
+// `attempts` wrong keys for a post (4 x `attempts` from one client) it takes no key for a while,
+// a minute at first and twice as long after each further lock-out, up to a day, so that
+// guessing a key takes years. A try counts from the moment it is let in, so that tries sent at
+// once cannot pass the check together. Keeps at most `capacity` entries; when full, the one
+// that matters least goes: unlocked before locked, then the fewest lock-outs and failures.
 class DeleteLockout {
   public:
     DeleteLockout(unsigned attempts, std::size_t capacity);
-    // How long the post stays locked; zero when it takes a password now.
-    Clock::duration lockedFor(Board board, std::int64_t id, Clock::time_point now);
-    void record(Board board, std::int64_t id, DeleteResult result, Clock::time_point now);
+    // Lets one try in for the post and the client, or none: how long to wait, zero when let in.
+    Clock::duration admit(const std::string& post, const std::string& client,
+                          Clock::time_point now);
+    // What came of a try that was let in.
+    void record(const std::string& post, const std::string& client, DeleteResult result,
+                Clock::time_point now);
 
   private:
     struct Entry {
         unsigned failures = 0;
+        unsigned pending = 0; // tries let in whose result is not known yet
         unsigned lockouts = 0;
         Clock::time_point lockedUntil{};
-        Clock::time_point updated{};
     };
+    void makeRoom(std::size_t count, Clock::time_point now);
+    void settle(const std::string& key, unsigned attempts, bool wrong, bool forget,
+                Clock::time_point now);
+
     unsigned attempts_;
     std::size_t capacity_;
     std::mutex mutex_;
-    std::map<std::pair<Board, std::int64_t>, Entry> entries_;
+    std::unordered_map<std::string, Entry> entries_;
 };
 
 class Policy {
@@ -98,7 +109,9 @@ class Policy {
 
     PolicyOptions options_;
     Handlers& handlers_;
-    PostRate postRate_;
+    // Posts per client, per network (IPv4 /24, IPv6 /48) and per board: a flood from many
+    // addresses runs out of the board's budget, and then new posting waits, never old posts.
+    PostRate postRate_, networkRate_, boardRate_;
     DeleteLockout lockout_;
 };
 

@@ -255,9 +255,9 @@ struct Store::Connection {
         insert = make("INSERT INTO posts (board, name, email, subject, comment, url, posted_at, "
                       "pwd_method, pwd_salt, pwd_hash, seconds, clicks, trick) "
                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        findCopy = make("SELECT id FROM posts WHERE board = ? AND posted_at > ? AND name = ? AND "
-                        "email = ? AND subject = ? AND comment = ? AND url = ? ORDER BY id "
-                        "LIMIT 1");
+        findCopy = make("SELECT id, pwd_method, pwd_salt, pwd_hash FROM posts WHERE board = ? AND "
+                        "posted_at > ? AND name = ? AND email = ? AND subject = ? AND comment = ? "
+                        "AND url = ? ORDER BY id DESC LIMIT 2");
         trim = make("DELETE FROM posts WHERE board = ?1 AND id <= (SELECT id FROM posts WHERE "
                     "board = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2)");
         page = make("SELECT " + cols +
@@ -319,6 +319,17 @@ Store::Store(std::string path, Mode mode, StoreLimits limits)
     // Opening one connection now reports a bad path, or a database that cannot be brought up
     // to date, at start-up rather than at the first post.
     idle_.push_back(open());
+    // The oldest posts go only here, when the operator has lowered the limit: posting never
+    // pushes any out. A board within its limit writes nothing, so a read-only file still opens.
+    if (mode_ == Mode::ReadWrite)
+        for (Board board : {Board::Main, Board::Demo})
+            if (count(board) > limits_.maxPostsPerBoard) {
+                Lease conn(*this);
+                Statement& s = *conn->trim;
+                s.bind(1, boardName(board));
+                s.bind(2, limits_.maxPostsPerBoard);
+                s.run();
+            }
 }
 
 Store::~Store() = default;
@@ -375,10 +386,28 @@ Added Store::add(const NewPost& post, std::int64_t postedAt) {
             s.bind(5, post.subject);
             s.bind(6, post.comment);
             s.bind(7, post.url);
-            if (s.step())
-                added = {s.int64(0), true};
+            // Another deletion key makes another post: its poster must be able to delete it.
+            // A reload copies the latest post: two keys at most are hashed under the lock.
+            while (!added.duplicate && s.step())
+                if (s.isNull(3)
+                        ? post.password.empty()
+                        : !post.password.empty() &&
+                              verifyPassword({s.text(1), s.blob(2), s.blob(3)}, post.password))
+                    added = {s.int64(0), true};
         }
         if (!added.duplicate) {
+            std::int64_t held = 0;
+            {
+                Statement& s = *conn->count;
+                Statement::Reset reset(s);
+                s.bind(1, board);
+                s.step();
+                held = s.int64(0);
+            }
+            if (held >= limits_.maxPostsPerBoard) {
+                conn->commit->run();
+                return {0, false, true};
+            }
             {
                 Statement& s = *conn->insert;
                 Statement::Reset reset(s);
@@ -402,10 +431,6 @@ Added Store::add(const NewPost& post, std::int64_t postedAt) {
                 s.step();
             }
             added.id = sqlite3_last_insert_rowid(conn.db());
-            Statement& s = *conn->trim;
-            s.bind(1, board);
-            s.bind(2, limits_.maxPostsPerBoard);
-            s.run();
         }
         conn->commit->run();
         return added;

@@ -33,16 +33,19 @@ struct Post {
 enum class DeleteResult { Deleted, WrongPassword, NoPassword, NotFound };
 
 struct StoreLimits {
-    // A post the same as one stored on its board less than this many seconds earlier is that
-    // post again (a reload, a second press of the game's button): stored once. 0: no check.
+    // A post the same as one stored on its board less than this many seconds earlier, its
+    // deletion key too, is that post again (a reload, a second press of the game's button):
+    // stored once. 0: no check.
     std::int64_t duplicateSeconds = 10;
-    // After each new post its board keeps at most this many, the newest; at least 1.
+    // A board holding this many posts takes no new one: a flood must not push out what players
+    // stored. Lowered by the operator, the oldest beyond it go when the store opens. At least 1.
     std::int64_t maxPostsPerBoard = 10000;
 };
 
 struct Added {
     std::int64_t id;
-    bool duplicate; // the post was already there: id is the stored copy's
+    bool duplicate;    // the post was already there: id is the stored copy's
+    bool full = false; // the board holds maxPostsPerBoard posts: nothing stored, id is 0
     // Lets the engine that predates this struct build until it is replaced.
     operator std::int64_t() const { return id; }
 };
