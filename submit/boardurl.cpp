@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace ponpira {
 
 namespace {
@@ -71,13 +73,25 @@ bool isValidBoardHost(const QString& host) {
     return url.isValid() && url.host().contains(u':');
 }
 
+std::optional<QString> boardBase(const QString& value) {
+    static const QRegularExpression form(QStringLiteral("^(?:(https?)://)?([^/]*)/?$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(value);
+    if (!match.hasMatch() || !isValidBoardHost(match.captured(2)))
+        return std::nullopt;
+    const QString scheme = match.hasCaptured(1) ? match.captured(1).toLower() : u"http"_s;
+    return scheme + u"://"_s + match.captured(2);
+}
+
 QString boardSettingsPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/ponpira/ponpira.conf");
 }
 
 BoardHostChoice chooseBoardHost() {
-    BoardHostChoice choice{defaultBoardHost(), {}, {}};
+    const QString builtIn =
+        boardBase(defaultBoardHost()).value_or(u"http://"_s + defaultBoardHost());
+    BoardHostChoice choice{builtIn, {}, {}};
     QString value = qEnvironmentVariable("PONPIRA_BOARD_HOST");
     QString source = QStringLiteral("環境変数 PONPIRA_BOARD_HOST");
     if (value.isEmpty()) {
@@ -88,19 +102,20 @@ BoardHostChoice chooseBoardHost() {
     }
     if (value.isEmpty())
         return choice;
-    if (isValidBoardHost(value))
-        choice.host = value;
+    if (const std::optional<QString> base = boardBase(value))
+        choice.host = *base;
     else
-        choice = {defaultBoardHost(), value, source};
+        choice = {builtIn, value, source};
     return choice;
 }
 
 std::optional<LocalBoard> localBoard(const QString& host) {
+    // The board this program can start speaks plain http only.
     static const QRegularExpression form(
-        QStringLiteral(R"(^(127(?:\.[0-9]{1,3}){3}|localhost|\[::1\]):([0-9]{1,5})$)"),
+        QStringLiteral(R"(^http://(127(?:\.[0-9]{1,3}){3}|localhost|\[::1\]):([0-9]{1,5})$)"),
         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = form.match(host);
-    if (!match.hasMatch() || !isValidBoardHost(host))
+    const QRegularExpressionMatch match = form.match(boardBase(host).value_or(QString()));
+    if (!match.hasMatch())
         return std::nullopt;
     QString address = match.captured(1).toLower();
     if (address == u"localhost")
@@ -152,7 +167,7 @@ QString escapeEntry(const QString& text) {
 }
 
 QString boardUrl(const QString& host, const BoardPost& post) {
-    QString url = QStringLiteral("http://") + host + boardPath(post.postCase);
+    QString url = boardBase(host).value_or(u"http://"_s + host) + boardPath(post.postCase);
     url += QStringLiteral("?mode=regist&name=") + escapeEntry(post.name);
     url += QStringLiteral("&email=") + escapeEntry(post.email);
     url += QStringLiteral("&sub=結果&comment=") + resultSentence(post) + escapeEntry(post.comment);

@@ -29,17 +29,22 @@ struct BoardPost {
 // built. The settings file or PONPIRA_BOARD_HOST may name another one for a player.
 QString defaultBoardHost();
 
-// True for what may follow "http://" as a board: a DNS name (letters, digits, hyphens, dots),
-// an IPv4 address or a bracketed IPv6 address, then an optional ":port" (1..65535). No
-// scheme, user, path or space can slip into the URL through it.
+// True for a board's host: a DNS name (letters, digits, hyphens, dots), an IPv4 address or a
+// bracketed IPv6 address, then an optional ":port" (1..65535). No user, path or space can slip
+// into the URL through it.
 bool isValidBoardHost(const QString& host);
 
-// Where a player names another board: "[board]" "host=board.example.jp:8080".
+// A board as a player names it, "https://board.example.jp", "http://127.0.0.1:8931", or a bare
+// host (and port) that means http as it always has: its URL base "scheme://host[:port]", the
+// scheme in lower case and a trailing "/" dropped; nothing for any other scheme or for a path.
+std::optional<QString> boardBase(const QString& value);
+
+// Where a player names another board: "[board]" "host=https://board.example.jp".
 QString boardSettingsPath();
 
 // The board that "送信" posts to, and what the player configured if it was refused.
 struct BoardHostChoice {
-    QString host;     // always valid
+    QString host;     // the board's URL base (see boardBase), always valid
     QString rejected; // a malformed configured value, empty when there was none
     QString source;   // where the rejected value came from, as the player would look for it
 };
@@ -48,8 +53,8 @@ struct BoardHostChoice {
 // a malformed value falls back to the built-in host. Read afresh at each call.
 BoardHostChoice chooseBoardHost();
 
-// A board on this machine that the program may start itself: a loopback host (127.0.0.0/8,
-// localhost, [::1]) with an explicit port. The address is where it is to listen.
+// A board on this machine that the program may start itself: plain http to a loopback host
+// (127.0.0.0/8, localhost, [::1]) with an explicit port. The address is where it is to listen.
 struct LocalBoard {
     QString address;
     quint16 port = 0;
@@ -67,7 +72,8 @@ QString resultSentence(const BoardPost& post);
 // Other characters stay as typed; the browser encodes them on the way out.
 QString escapeEntry(const QString& text);
 
-// The complete board URL, "http://" + host + path + the query, keys in the board's order.
+// The complete board URL, the board's URL base (a bare host meaning http) + path + the query,
+// keys in the board's order.
 QString boardUrl(const QString& host, const BoardPost& post);
 
 // The size of the request target once every non-ASCII character has been percent-encoded

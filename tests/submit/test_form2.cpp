@@ -144,6 +144,7 @@ class TestForm2 : public QObject {
         QVERIFY(p.platform.messages[0].prompt.contains(u"時間"));
         QVERIFY(p.platform.messages[1].prompt.contains(u"ブラウザー"));
         QVERIFY(p.platform.messages[2].prompt.contains(u"ponpira-board"));
+        QVERIFY(form->isVisible());
         p.platform.openSucceeds = true;
         p.platform.boardState = LocalBoardState::Answering;
         const struct {
@@ -194,7 +195,7 @@ class TestForm2 : public QObject {
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         QVERIFY(QDir().mkpath(config.path() + "/ponpira"_L1));
-        const QString builtIn = defaultBoardHost();
+        const QString builtIn = "http://"_L1 + defaultBoardHost();
         const struct {
             const char* env;
             const char* file;
@@ -202,10 +203,14 @@ class TestForm2 : public QObject {
             const char* local;
         } cases[] = {
             {"", "", builtIn, "127.0.0.1 8931"},
-            {"board.example.jp:8080", "host=[::1]:9000", "board.example.jp:8080", nullptr},
-            {"", "host=[::1]:9000", "[::1]:9000", "::1 9000"},
-            {"", "host=localhost:80", "localhost:80", "127.0.0.1 80"},
+            {"board.example.jp:8080", "host=[::1]:9000", "http://board.example.jp:8080", nullptr},
+            {"", "host=[::1]:9000", "http://[::1]:9000", "::1 9000"},
+            {"", "host=HTTP://localhost:80/", "http://localhost:80", "127.0.0.1 80"},
+            {"HTTPS://board.example.jp", "", "https://board.example.jp", nullptr},
+            {"", "host=https://127.0.0.1:8931", "https://127.0.0.1:8931", nullptr},
             {"", "host=\"evil.example/x?y\"", builtIn, "127.0.0.1 8931"},
+            {"ftp://board.example.jp", "", builtIn, "127.0.0.1 8931"},
+            {"https://board.example.jp/x", "", builtIn, "127.0.0.1 8931"},
             {"board.example.jp:0", "", builtIn, "127.0.0.1 8931"},
         };
         for (const auto& c : cases) {
@@ -218,8 +223,7 @@ class TestForm2 : public QObject {
             p.play("short send");
             p.press("Command1");
             QCOMPARE(p.platform.opened.size(), 1);
-            QVERIFY2(p.platform.opened[0].url.startsWith("http://"_L1 + c.host + "/home/"_L1),
-                     c.env);
+            QVERIFY2(p.platform.opened[0].url.startsWith(c.host + "/home/"_L1), c.env);
             QCOMPARE(p.platform.messages.size(), c.host == builtIn && *c.file + *c.env ? 1 : 0);
             QCOMPARE(p.platform.boardChecks, c.local ? QStringList(c.local) : QStringList());
         }
