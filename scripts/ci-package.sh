@@ -229,7 +229,7 @@ readme_block() { # LANGUAGE: README's fenced blocks of it in the hosting section
 keep_key=""
 [ -e /etc/ponpira-board/operator-key ] && keep_key=1
 if [ -z "$keep_key" ]; then
-    readme_block sh | grep -F operator-key | grep -v '^#\|systemctl' | sed 's/^sudo //;s/| sudo /| /g' >"$work/key.sh"
+    readme_block sh | grep -F /etc/ponpira-board | grep -v "^#\|systemctl\| cat " | sed 's/^sudo //;s/| sudo /| /g' >"$work/key.sh"
     sh -e "$work/key.sh"
 fi
 [ "$(stat -c '%a %U' /etc/ponpira-board/operator-key)" = "600 root" ] ||
