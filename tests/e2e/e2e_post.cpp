@@ -107,7 +107,7 @@ int main(int argc, char* argv[]) {
                                     port});
         activator.waitForReadyRead(10000);
     }
-    if (mode != u"existing" || qEnvironmentVariableIsEmpty("PONPIRA_BOARD_HOST"))
+    if ((mode != u"existing" && mode != u"foreign") || qgetenv("PONPIRA_BOARD_HOST").isEmpty())
         qputenv("PONPIRA_BOARD_HOST", "127.0.0.1:" + port.toLatin1());
     qputenv("PATH", QByteArray(argv[3]) + ':' + qgetenv("PATH"));
 
