@@ -106,7 +106,8 @@ expect_calls() { # the calls of the last apt_seen, one a line
 enabled() { # the unit's enablement, read from the links as systemctl reads them without systemd
     systemctl is-enabled "$1" 2>/dev/null || true
 }
-for state in /var/lib/ponpira /var/lib/ponpira-board /var/log/nginx/ponpira-board.log; do
+for state in /var/lib/ponpira /var/lib/ponpira-board /var/log/nginx/ponpira-board.log /etc/ponpira-board \
+    /run/ponpira-board; do
     [ -e "$state" ] || made_state+=("$state")
 done
 
@@ -304,7 +305,6 @@ fi
 kill -QUIT "$(cat "$work/nginx.pid")"
 kill "${pids[-2]}"
 sed -i '/# ponpira-ci$/d' /etc/hosts
-[ -n "$keep_key" ] || rm -rf /etc/ponpira-board
 echo "the game posted over https through nginx and the Unix socket; 60 page views at once:" $codes
 
 echo "== upgrade, remove, purge"
