@@ -61,8 +61,20 @@ std::string no(std::int64_t id) {
 } // namespace
 
 void logLine(const std::string& line) {
-    // One write per line, so that lines of threads answering at once never mix.
-    const std::string out = "ponpira-board: " + line + "\n";
+    // One write per line, so that lines of threads answering at once never mix. A control
+    // character a client sent is written escaped: a line feed would start a line of its own
+    // that the journal shows as the board's.
+    std::string out = "ponpira-board: ";
+    for (unsigned char c : line) {
+        if (c < 0x20 || c == 0x7f || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '\n';
     [[maybe_unused]] ssize_t written = ::write(STDERR_FILENO, out.data(), out.size());
 }
 

@@ -2,6 +2,7 @@
 // ponpira-board: the bulletin board that ポンピラ posts its results to.
 
 #include "board/dump.h"
+#include "board/form.h"
 #include "board/handlers.h"
 #include "board/http.h"
 #include "board/policy.h"
@@ -10,12 +11,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,11 +39,18 @@ Serves the ポンピラ result boards over HTTP:
   --host NAME           also answer requests for this host name, for a board that
                         others reach by name (repeatable; localhost, 127.0.0.1, [::1]
                         and the --address are always served)
-  --trusted-proxy ADDR  a reverse proxy in front: for its connections the client is
-                        the address it adds to X-Forwarded-For (repeatable)
+  --unix-socket PATH    also listen on this Unix socket (mode 0660) for a reverse
+                        proxy: its requests name the client as the last
+                        X-Forwarded-For address, or get 400
+  --trusted-proxy ADDR  a reverse proxy in front over TCP: for its connections the
+                        client is the address it adds to X-Forwarded-For
+                        (repeatable); anyone who can connect from ADDR can then
+                        name any client address
   --operator-key-file FILE
-                        a key of 16 to 32 characters; as a deletion password it
-                        deletes any post on either board
+                        a key of 16 to 32 characters, in a file only its owner may
+                        read; as a deletion password it deletes any post on
+                        either board. Under systemd the credential "operator-key"
+                        is read when this is not given
   --posts-per-minute N  posts per client address, a burst of N at most; 0 for no
                         limit (default 10)
   --delete-attempts N   wrong deletion passwords for one post before it takes none
@@ -47,16 +59,21 @@ Serves the ポンピラ result boards over HTTP:
   --duplicate-seconds N a post the same as one this recent is stored once; 0 turns
                         the check off (default 10)
   --max-posts N         posts each board keeps, the oldest going first (default 10000)
-  --max-connections N   open connections at most (default 512)
+  --max-connections N   open connections at most per listening socket (default 1024)
   --max-connections-per-address N
                         open connections from one address at most (default 32; a
-                        reverse proxy's connections all count as its own)
+                        trusted proxy's connections are not limited)
+  --request-timeout SECONDS
+                        a request's head must arrive within this of the connection's
+                        opening or the previous answer, and its body within as long
+                        again, however busy the sender (default 10)
   --timeout SECONDS     close a connection silent for this long (default 15)
   --dump                print every stored post as JSON to standard output and exit
   --help                show this help and exit
 
-When systemd hands it a listening socket (socket activation), it serves that one and
---address and --port do not apply. Once listening, prints
+When systemd hands it listening sockets (socket activation), it serves those, and
+--address, --port and --unix-socket do not apply; a Unix socket among them is the
+reverse proxy's. Once listening, prints
 "listening on http://ADDR:PORT/ (database FILE)" on one line. Logs each post and
 deletion to standard error. SIGINT or SIGTERM stops it after the requests in progress
 are answered.
@@ -68,6 +85,7 @@ struct Options {
     std::string db;
     unsigned idleExit = 0;
     std::string operatorKeyFile;
+    std::string unixSocket;
     board::PolicyOptions policy;
     board::StoreLimits store;
     board::http::Limits limits;
@@ -146,6 +164,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
             o.db = value;
         } else if (arg == "--operator-key-file") {
             o.operatorKeyFile = value;
+        } else if (arg == "--unix-socket") {
+            if (value.empty())
+                return fail("invalid value for --unix-socket: an empty path");
+            o.unixSocket = value;
         } else if (arg == "--host") {
             std::string host;
             if (!parseHost(value, host))
@@ -189,6 +211,10 @@ bool parseOptions(int argc, char** argv, Options& o) {
             if (!number(1, 1000000))
                 return false;
             o.limits.maxConnectionsPerAddress = static_cast<unsigned>(n);
+        } else if (arg == "--request-timeout") {
+            if (!number(1, 3600))
+                return false;
+            o.limits.requestSeconds = static_cast<unsigned>(n);
         } else if (arg == "--timeout") {
             if (!number(1, 3600))
                 return false;
@@ -201,7 +227,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
 }
 
 // ${XDG_DATA_HOME:-$HOME/.local/share}/ponpira/board.sqlite3, its folder created for its
-// owner alone.
+// owner alone; nullopt, after saying what failed, when there is no such folder.
 std::optional<std::string> defaultDatabase(bool create) {
     namespace fs = std::filesystem;
     fs::path data;
@@ -209,22 +235,54 @@ std::optional<std::string> defaultDatabase(bool create) {
         data = xdg;
     else if (const char* home = std::getenv("HOME"); home && fs::path(home).is_absolute())
         data = fs::path(home) / ".local" / "share";
-    else
+    if (data.empty()) {
+        fail("no folder for the database: set HOME or XDG_DATA_HOME, or give --db");
         return std::nullopt;
+    }
     const fs::path folder = data / "ponpira";
     if (create) {
         std::error_code error;
         fs::create_directories(data, error);
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        if (error) {
+            fail("cannot create the database folder " + data.string() + ": " + error.message());
             return std::nullopt;
+        }
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            fail("cannot create the database folder " + folder.string() + ": " +
+                 std::strerror(errno));
+            return std::nullopt;
+        }
     }
     return (folder / "board.sqlite3").string();
 }
 
-std::optional<std::string> readOperatorKey(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
+// The key, from a file that only its owner may read or write: a key that other local users
+// can read is a key to every post. systemd's credentials are checked by systemd.
+std::optional<std::string> readOperatorKey(const std::string& file, bool checkMode) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        fail("cannot read the operator key from " + file + ": " + std::strerror(errno));
+        if (fd >= 0)
+            close(fd);
+        return std::nullopt;
+    }
+    if (checkMode && (st.st_mode & 077) != 0) {
+        close(fd);
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        fail("the operator key file " + file + " has mode " + mode +
+             ": group and others must have no access (chmod 600 " + file + ")");
+        return std::nullopt;
+    }
     std::string key;
-    if (!in || !std::getline(in, key)) {
+    char buffer[256];
+    ssize_t n = 0;
+    while (key.size() < 4096 && (n = read(fd, buffer, sizeof buffer)) > 0)
+        key.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    key = key.substr(0, key.find('\n'));
+    if (n < 0 || key.empty()) {
         fail("cannot read the operator key from " + file);
         return std::nullopt;
     }
@@ -256,13 +314,27 @@ int serve(const Options& o, const std::string& db, const std::string& operatorKe
     // and the post gets an error page, rather than the signal ending the server.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    int fd = board::http::inheritedSocket();
-    if (fd < 0)
-        fd = board::http::listenOn(o.address, static_cast<int>(o.port));
+    // Each connection holds a descriptor: the limits need more than the usual 1,024.
+    if (rlimit files{}; getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
+    std::vector<int> fds = board::http::inheritedSockets();
+    if (fds.empty()) {
+        fds.push_back(board::http::listenOn(o.address, static_cast<int>(o.port)));
+        if (!o.unixSocket.empty())
+            fds.push_back(board::http::listenOnUnix(o.unixSocket));
+    }
+    // The TCP socket named in the first line; without one, the first socket.
+    const int fd = *std::ranges::find_if_not(fds.begin(), fds.end() - 1, board::http::isUnixSocket);
     const std::string address = board::http::localAddress(fd);
     board::PolicyOptions policy = o.policy;
+    // Only the reverse proxy can reach a Unix socket (its mode and owner see to that).
+    if (std::ranges::any_of(fds, board::http::isUnixSocket))
+        policy.trustedProxies.push_back(board::http::kSocketPeer);
     // The address it listens on is a name it is reached by, unless it is all of them.
-    if (address != "0.0.0.0" && address != "::" && !address.empty()) {
+    if (address != "0.0.0.0" && address != "::" && !address.empty() && address[0] != '/') {
         std::string host;
         if (parseHost(address, host))
             policy.hosts.push_back(host);
@@ -272,11 +344,21 @@ int serve(const Options& o, const std::string& db, const std::string& operatorKe
     board::Policy gate(policy, handlers);
     board::http::Limits limits = o.limits;
     limits.maxBody = board::kMaxBody;
-    board::http::Server server(fd, limits, gate.service());
+    limits.unlimitedPeers = policy.trustedProxies;
+    board::http::Service service = gate.service();
+    // A post or a deletion may hash a key: tens of milliseconds of CPU, on a worker.
+    service.heavy = [](const board::http::Request& r) {
+        return r.method == "POST" || board::parseForm(r.query).get("mode") == "regist";
+    };
+    board::http::Server server(fds, limits, std::move(service));
 
     const bool v6 = address.find(':') != std::string::npos;
-    std::cout << "listening on http://" << (v6 ? "[" : "") << address << (v6 ? "]" : "") << ":"
-              << board::http::localPort(fd) << "/ (database " << db << ")" << std::endl;
+    if (board::http::isUnixSocket(fd))
+        std::cout << "listening on " << address;
+    else
+        std::cout << "listening on http://" << (v6 ? "[" : "") << address << (v6 ? "]" : "") << ":"
+                  << board::http::localPort(fd) << "/";
+    std::cout << " (database " << db << ")" << std::endl;
 
     for (;;) {
         timespec wait{1, 0};
@@ -308,15 +390,18 @@ int main(int argc, char** argv) {
     std::string db = options.db;
     if (db.empty()) {
         auto found = defaultDatabase(!options.dump);
-        if (!found) {
-            fail("no folder for the database: set HOME or XDG_DATA_HOME, or give --db");
+        if (!found)
             return 2;
-        }
         db = *found;
     }
-    std::string operatorKey;
-    if (!options.operatorKeyFile.empty()) {
-        auto key = readOperatorKey(options.operatorKeyFile);
+    std::string operatorKey, keyFile = options.operatorKeyFile;
+    const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+    const bool credential = keyFile.empty() && credentials && *credentials &&
+                            access((std::string(credentials) + "/operator-key").c_str(), F_OK) == 0;
+    if (credential)
+        keyFile = std::string(credentials) + "/operator-key";
+    if (!keyFile.empty() && !options.dump) {
+        auto key = readOperatorKey(keyFile, !credential);
         if (!key)
             return 2;
         operatorKey = *key;

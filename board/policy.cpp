@@ -188,6 +188,9 @@ http::Response Policy::refuse(int status, const http::Request&) const {
     case 500:
         message = "サーバーで問題が発生しました。しばらくしてからもう一度お試しください。";
         break;
+    case 503:
+        message = "混み合っています。しばらくしてからもう一度お試しください。";
+        break;
     default:
         message = "リクエストを処理できませんでした。";
         break;

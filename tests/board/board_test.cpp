@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <netinet/tcp.h>
 #include <sqlite3.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace board;
@@ -54,20 +56,40 @@ std::string regist(const std::string& board, std::string_view name, std::string_
     return target + "&cook=on";
 }
 
-// What came back on one connection (10 s at most), and whether the server closed it.
-std::pair<std::string, bool> exchange(int port, const std::string& bytes) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+// A connection to the port on 127.0.0.1, or to the Unix socket at the path.
+int connectTo(int port, const std::string& path = "") {
     sockaddr_in to{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    sockaddr_un local{AF_UNIX, {}};
+    path.copy(local.sun_path, sizeof local.sun_path - 1);
+    const int fd = socket(path.empty() ? AF_INET : AF_UNIX, SOCK_STREAM, 0);
     timeval wait{10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const bool ok = path.empty()
+                        ? connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0
+                        : connect(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
+    return ok ? fd : (close(fd), -1);
+}
+
+// What came back on one connection (10 s at most), and whether the server closed it (a reset
+// too: the server may close while the request is still coming). halfClose: the client ends its
+// side of the connection once the bytes are sent.
+std::pair<std::string, bool> exchange(int port, const std::string& bytes, bool halfClose = false,
+                                      const std::string& path = "") {
+    const int fd = connectTo(port, path);
     std::string out;
     ssize_t n = -1;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
-        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size()))
+    // Corked, the last bytes and the close leave in one segment, as they may from a client.
+    const int one = 1;
+    if (halfClose)
+        setsockopt(fd, IPPROTO_TCP, TCP_CORK, &one, sizeof one);
+    errno = 0;
+    if (fd >= 0 && send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size()) &&
+        (!halfClose || shutdown(fd, SHUT_WR) == 0))
         for (char buffer[65536]; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
             out.append(buffer, std::size_t(n));
+    const bool closed = n == 0 || errno == ECONNRESET || errno == EPIPE;
     close(fd);
-    return {out, n == 0};
+    return {out, closed};
 }
 
 const std::string kForm = "Content-Type: application/x-www-form-urlencoded\r\n";
@@ -219,8 +241,17 @@ TEST_F(BoardTest, postsAreStoredShownAndRanked) {
 // page cannot post or delete in the player's name, nor read the board as its own; framing that
 // a proxy could read another way closes the connection; wrong passwords lock a post a while.
 TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
+    // A key file that others may read is refused; the credential from systemd is read.
     std::ofstream(dir / "key") << "operator-0123456789";
-    start("--delete-attempts=2 --operator-key-file=" + (dir / "key").string());
+    fs::permissions(dir / "key", fs::perms(0644));
+    EXPECT_THROW(start("--operator-key-file=" + (dir / "key").string()), std::runtime_error);
+    fs::permissions(dir / "key", fs::perms(0400));
+    setenv("CREDENTIALS_DIRECTORY", dir.c_str(), 1);
+    fs::rename(dir / "key", dir / "operator-key");
+    // The deadline for a request's head is long here: only the client's close may end the
+    // half-sent request below within the 10 s that an exchange waits.
+    start("--delete-attempts=2 --request-timeout=60 2>" + (dir / "log").string());
+    unsetenv("CREDENTIALS_DIRECTORY");
     for (const char* name : {"keep", "gone", "locked"})
         ok(regist(kMain, name, name, "hunter2"));
     ok(regist(kDemo, "demo", "demo", "ひみつ"));
@@ -234,9 +265,15 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
     const std::string head = kMain + "?mode=regist&name=a&comment=";
     struct Case {
         std::string request;
-        const char* status;
+        const char* status; // "": no answer, the connection closed
         std::string says = "";
+        bool halfClose = false;
     };
+    std::string params, extended;
+    for (int i = 0; i < 490; ++i)
+        params += "&a" + std::to_string(i) + "=" + std::to_string(i);
+    for (int i = 0; i < 1000; ++i)
+        extended += "1;" + std::string(1000, 'x') + "\r\na\r\n";
     std::vector<Case> cases = {
         {get(regist(kMain, " \t　", "私は10秒で85回")), "400", "お名前が入力されていません。"},
         {get(regist(kMain, "たろう", "")), "400", "コメントが入力されていません。"},
@@ -276,6 +313,23 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         // The operator's key deletes anybody's post, and only the whole key does.
         {post(kMain, del + "5&pwd=operator-012345678"), "403", "パスワードが違う"},
         {post(kMain, del + "5&pwd=operator-0123456789"), "200", "No.5 を削除しました。"},
+        // A line feed a client sent starts no line of its own in the log (checked below).
+        {post(kMain, del + "1%0Aponpira-board: x&pwd=x", crossSite), "403"},
+        // The engine's own answers carry the board's headers, once.
+        {"GET " + kMain + " HTTP/1.1\r\n" + host + "Bad Header\r\n\r\n", "400",
+         "Connection: close\r\nContent-Type: text/html; charset=UTF-8\r\nCache-Control: "
+         "no-store\r\nX-Content-Type-Options: nosniff"},
+        {get(kMain + "?mode=ranking" + params), "400"},
+        {"GET " + kMain + " HTTP/1.1\r\n\r\n", "400", "リクエストを処理できませんでした"},
+        {"POST " + kMain + " HTTP/1.1\r\n" + host + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n" +
+             smuggled,
+         "400", "リクエストを処理できませんでした"},
+        // Chunk extensions count against the body limit: the connection is closed.
+        {"POST " + kMain + " HTTP/1.1\r\n" + host + kForm + "Transfer-Encoding: chunked\r\n\r\n" +
+             extended + "0\r\n\r\n",
+         ""},
+        // Half a request and the client's close: the connection is released at once.
+        {"GET " + kMain + " HTTP/1.1\r\nHost: 127.", "", "", true},
     };
     // Each field has a limit in characters (here of four bytes each), the one the game checks.
     const struct {
@@ -295,11 +349,14 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
              label + std::string("が長すぎます（") + std::to_string(max) + "文字まで）。"});
     }
     for (const Case& c : cases) {
-        auto [answer, closed] = exchange(server->port(), c.request);
-        EXPECT_EQ(answer.substr(0, 12), std::string("HTTP/1.1 ") + c.status)
+        auto [answer, closed] = exchange(server->port(), c.request, c.halfClose);
+        EXPECT_EQ(answer.substr(0, 12), *c.status ? std::string("HTTP/1.1 ") + c.status : "")
             << c.request.substr(0, 200);
         EXPECT_TRUE(closed && has(answer, c.says)) << c.request.substr(0, 200) << "\n" << answer;
     }
+    std::ifstream log(dir / "log");
+    for (std::string line; std::getline(log, line);)
+        EXPECT_FALSE(line.starts_with("ponpira-board: x")) << line;
     std::string names;
     for (const Post& p : stored())
         names += p.board == Board::Main ? p.name + " " : "";
@@ -321,14 +378,39 @@ TEST_F(BoardTest, abuseIsBounded) {
     const auto posts = stored();
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[0].name + posts[1].name, "bc");
-    // Behind a trusted proxy, each of its clients has a ration of its own.
-    start("--posts-per-minute=1 --trusted-proxy=127.0.0.1");
+    // Connections from one address are limited, except a trusted proxy's.
+    std::vector<int> open;
+    for (int i = 0; i < 32; ++i)
+        open.push_back(connectTo(server->port()));
+    EXPECT_EQ(send(get(kMain)), "");
+    // Behind a trusted proxy, each of its clients has a ration of its own. A Unix socket is
+    // the proxy's, and its requests must name the client.
+    const std::string sock = (dir / "sock").string();
+    start("--posts-per-minute=1 --trusted-proxy=127.0.0.1 --unix-socket=" + sock);
+    for (int& fd : open)
+        fd = (close(fd), connectTo(server->port()));
+    EXPECT_TRUE(send(get(kMain)).starts_with("HTTP/1.1 200"));
     EXPECT_TRUE(send(get(regist(kMain, "e", "5"), forwarded)).starts_with("HTTP/1.1 303"));
+    EXPECT_TRUE(exchange(0, get(kMain), false, sock).first.starts_with("HTTP/1.1 400"));
+    const auto viaSocket = exchange(0, get(regist(kMain, "f", "6"), forwarded), false, sock);
+    EXPECT_TRUE(viaSocket.first.starts_with("HTTP/1.1 429"));
+    for (int fd : open)
+        close(fd);
     EXPECT_TRUE(send(get(regist(kMain, "f", "6"), forwarded)).starts_with("HTTP/1.1 429"));
     // What the client wrote left of the address the proxy added changes nothing.
     const std::string spoofed = "X-Forwarded-For: 198.51.100.1, 192.0.2.9\r\n";
     EXPECT_TRUE(send(get(regist(kMain, "f", "6"), spoofed)).starts_with("HTTP/1.1 429"));
     ok(regist(kMain, "g", "7"));
+    // A data folder it cannot create: the log says which and why.
+    std::ofstream(dir / "file") << "";
+    const std::string err = (dir / "err").string();
+    EXPECT_NE(std::system(("XDG_DATA_HOME=" + (dir / "file").string() + " " + PONPIRA_BOARD_EXE +
+                           " --port=0 2>" + err)
+                              .c_str()),
+              0);
+    std::ifstream in(err);
+    const std::string said{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(has(said, (dir / "file").string() + ": ") && has(said, "ot a directory")) << said;
     // Left idle, it ends by itself, cleanly.
     start("--idle-exit=1");
     EXPECT_EQ(server->stop(0), 0);
