@@ -121,5 +121,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-ipafont-gothic | fonts-noto-cjk")
 # The result is posted by opening the board in the default browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation2")
+# The maintainer scripts enable, start, restart and stop the board's systemd units.
+if(TARGET ponpira-board)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+        ${_pkg}/postinst ${_pkg}/prerm ${_pkg}/postrm)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
 
 include(CPack)

@@ -24,6 +24,9 @@ enum class LocalBoardState {
                // start): go ahead
     NotFound,  // nothing answers, and no ponpira-board program was found to start
     NoAnswer,  // nothing answers, and ponpira-board did not start answering in time
+    NoFolder,  // the folder for the board's posts could not be made: waiting will not help
+    Stopped,   // ponpira-board ended as soon as it started: waiting will not help
+    Foreign,   // another user's program listens there: posting would hand it the post
 };
 
 // Everything the windows ask of the operating system. The game gets the real one; tests pass
@@ -42,7 +45,8 @@ class Platform {
 
     // Makes sure that a bulletin board answers at address:port (a loopback address) before a
     // browser is sent there: when nothing accepts a TCP connection, starts ponpira-board
-    // listening there, detached, and waits a few seconds at most for its first answer.
+    // listening there, detached, and waits a few seconds at most for its first answer. A
+    // listener of another local user is never used.
     virtual LocalBoardState ensureLocalBoard(const QString& address, quint16 port) = 0;
 
     // Starts the program at exactly this path, without arguments, in a normal window that

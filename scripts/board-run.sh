@@ -43,7 +43,9 @@ if answers; then
     exit 0
 fi
 
+# The posts carry e-mail addresses and deletion keys: the folder is the developer's alone.
 mkdir -p "$data_dir"
+chmod 700 "$data_dir"
 # Standard output goes to the log, not to whoever reads this script's output (a $(...) would
 # otherwise wait for the server to end).
 nohup "$exe" --address "$address" --port "$port" --db "$db" >>"$log" 2>&1 </dev/null &

@@ -73,13 +73,37 @@ class ControlCharacterError : public Error {
 // the connection was refused.
 class NoLocalBoardError : public Error {
   public:
-    explicit NoLocalBoardError(LocalBoardState state)
-        : Error(state == LocalBoardState::NotFound
-                    ? QStringLiteral("掲示板のプログラム（ponpira-board）が見つからないため、"
-                                     "結果を送信できません。\n"
-                                     "ポンピラを入れ直してから、もう一度「送信」を押してください。")
-                    : QStringLiteral("掲示板が起動しないため、結果を送信できません。\n"
-                                     "しばらく待ってから、もう一度「送信」を押してください。")) {}
+    NoLocalBoardError(LocalBoardState state, const QString& host) : Error(prompt(state, host)) {}
+
+  private:
+    static QString prompt(LocalBoardState state, const QString& host) {
+        switch (state) {
+        case LocalBoardState::NotFound:
+            return QStringLiteral("掲示板のプログラム（ponpira-board）が見つからないため、"
+                                  "結果を送信できません。\n"
+                                  "ポンピラを入れ直してから、もう一度「送信」を押してください。");
+        case LocalBoardState::NoFolder:
+            return QStringLiteral("掲示板の投稿を保存するフォルダー（ホームフォルダーの "
+                                  ".local/share/ponpira）を作れないため、結果を送信できません。\n"
+                                  "ホームフォルダーに書き込めるか確かめてください。");
+        case LocalBoardState::Stopped:
+            return QStringLiteral(
+                       "掲示板のプログラム（ponpira-board）が起動してすぐに終了したため、"
+                       "結果を送信できません。\n"
+                       "投稿を保存するファイル（.local/share/ponpira/board.sqlite3）"
+                       "を開けないか、%1 をほかのプログラムが使っています。")
+                .arg(host);
+        case LocalBoardState::Foreign:
+            return QStringLiteral("%1 ではほかのユーザーのプログラムが待ち受けているため、"
+                                  "結果を送信できません。\n"
+                                  "送信すると、名前やメールアドレス、削除用パスワードが"
+                                  "そのプログラムに渡ってしまいます。")
+                .arg(host);
+        default:
+            return QStringLiteral("掲示板が起動しないため、結果を送信できません。\n"
+                                  "しばらく待ってから、もう一度「送信」を押してください。");
+        }
+    }
 };
 
 class OpenFailedError : public Error {
@@ -301,7 +325,7 @@ void Form2::Command1_Click() {
     if (const std::optional<LocalBoard> local = localBoard(board.host)) {
         const LocalBoardState state = platform_.ensureLocalBoard(local->address, local->port);
         if (state != LocalBoardState::Answering)
-            throw NoLocalBoardError(state);
+            throw NoLocalBoardError(state, board.host);
     }
     if (!platform_.openUrl(this, url, AppInfo::Path()))
         throw OpenFailedError();

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -17,10 +19,13 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #endif
 
 namespace ponpira {
@@ -71,17 +76,78 @@ bool accepts(const QString& address, quint16 port, int timeoutMs) {
     return connected;
 }
 
-// The board from the same build first, then the player's PATH, then where this build
-// installs it (the game itself may live elsewhere, in a games folder).
+// The board from the same build first (beside the game, or in the build tree's board folder
+// when the game is started straight from a build tree), then the player's PATH, then where
+// this build installs it (the game itself may live elsewhere, in a games folder).
 QString findBoardProgram() {
     const QString name = QStringLiteral("ponpira-board");
-    const QString beside = QCoreApplication::applicationDirPath() + u'/' + name;
-    if (QFileInfo(beside).isExecutable())
-        return beside;
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& built : {dir + u'/' + name, dir + QStringLiteral("/board/") + name}) {
+        if (QFileInfo(built).isExecutable())
+            return built;
+    }
     if (const QString onPath = QStandardPaths::findExecutable(name); !onPath.isEmpty())
         return onPath;
     const QString installed = QStringLiteral(PONPIRA_BOARD_BINDIR "/") + name;
     return QFileInfo(installed).isExecutable() ? installed : QString();
+}
+
+// The owners of the TCP sockets listening where a connection to address:port would land
+// (that address or the wildcard, IPv4-mapped forms included), from the uid column of
+// /proc/net/tcp and tcp6. Any local user may bind a free loopback port first; a post must
+// reach only a board that systemd (root) or the player runs.
+std::vector<uid_t> listenerOwners(const QString& address, quint16 port) {
+    std::vector<uid_t> owners;
+#ifdef Q_OS_LINUX
+    in6_addr target{};
+    in_addr v4{};
+    const bool isV4 = inet_pton(AF_INET, address.toLatin1().constData(), &v4) == 1;
+    if (isV4) { // as /proc/net/tcp6 shows it: ::ffff:a.b.c.d
+        target.s6_addr[10] = target.s6_addr[11] = 0xff;
+        std::memcpy(&target.s6_addr[12], &v4, 4);
+    } else if (inet_pton(AF_INET6, address.toLatin1().constData(), &target) != 1) {
+        return owners;
+    }
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file{QLatin1String(table)};
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // After a line of column names: sl local_address rem_address st tx:rx tr:when
+        // retrnsmt uid ...
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            const qsizetype colon = f.size() > 7 ? f[1].indexOf(':') : -1;
+            if (colon < 0 || f[3] != "0A" || f[1].mid(colon + 1).toUInt(nullptr, 16) != port)
+                continue;
+            // The kernel prints the address's bytes as 32-bit words of this machine's order.
+            const QByteArray hex = f[1].left(colon);
+            in6_addr local{};
+            const bool sixBytes = hex.size() == 32;
+            unsigned char* bytes = sixBytes ? local.s6_addr : &local.s6_addr[12];
+            if (!sixBytes) {
+                if (hex.size() != 8)
+                    continue;
+                local.s6_addr[10] = local.s6_addr[11] = 0xff;
+            }
+            for (qsizetype word = 0; word < hex.size() / 8; ++word) {
+                const quint32 value = hex.mid(word * 8, 8).toUInt(nullptr, 16);
+                std::memcpy(bytes + word * 4, &value, 4);
+            }
+            const in6_addr any{};
+            in6_addr mappedAny{};
+            mappedAny.s6_addr[10] = mappedAny.s6_addr[11] = 0xff;
+            const bool lands = std::memcmp(&local, &target, sizeof local) == 0 ||
+                               std::memcmp(&local, &any, sizeof local) == 0 ||
+                               (isV4 && std::memcmp(&local, &mappedAny, sizeof local) == 0);
+            if (lands)
+                owners.push_back(uid_t(f[7].toUInt()));
+        }
+    }
+#else
+    Q_UNUSED(address);
+    Q_UNUSED(port);
+#endif
+    return owners;
 }
 
 } // namespace
@@ -108,20 +174,33 @@ LocalBoardState QtPlatform::ensureLocalBoard(const QString& address, quint16 por
     Q_UNUSED(port);
     return LocalBoardState::Answering;
 #else
+    for (const uid_t owner : listenerOwners(address, port)) {
+        if (owner != 0 && owner != ::getuid())
+            return LocalBoardState::Foreign;
+    }
     if (accepts(address, port, 250))
         return LocalBoardState::Answering;
     const QString program = findBoardProgram();
     if (program.isEmpty())
         return LocalBoardState::NotFound;
+    // The posts of a board the player runs are the player's alone: its folder is closed to
+    // other users, an older one included.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QByteArray folder = QFile::encodeName(data + QStringLiteral("/ponpira"));
+    if (data.isEmpty() || !QDir().mkpath(data) ||
+        (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST) ||
+        ::chmod(folder.constData(), 0700) != 0)
+        return LocalBoardState::NoFolder;
 
     // Detached, so that it outlives the game and the player's browser can still read the
-    // board; its database is the board's own default under the player's data folder. Two
-    // games starting one at once do not clash: the second cannot take the port and ends.
+    // board. Two games starting one at once do not clash: the second cannot take the port and
+    // ends.
     QProcess board;
     board.setProgram(program);
     board.setArguments({QStringLiteral("--address"), address, QStringLiteral("--port"),
-                        QString::number(port), QStringLiteral("--idle-exit"),
-                        QLatin1String(idleExitSeconds)});
+                        QString::number(port), QStringLiteral("--db"),
+                        QFile::decodeName(folder) + QStringLiteral("/board.sqlite3"),
+                        QStringLiteral("--idle-exit"), QLatin1String(idleExitSeconds)});
     board.setStandardInputFile(QProcess::nullDevice());
     board.setStandardOutputFile(QProcess::nullDevice());
     board.setWorkingDirectory(QStringLiteral("/"));
@@ -139,9 +218,13 @@ LocalBoardState QtPlatform::ensureLocalBoard(const QString& address, quint16 por
             break;
         }
         // Gone already (the port is taken by something that does not accept, or the database
-        // cannot be opened): no use waiting on.
-        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        // cannot be opened): waiting or pressing again will not help.
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+            // Unless another game's board took the port a moment earlier.
+            state =
+                accepts(address, port, 250) ? LocalBoardState::Answering : LocalBoardState::Stopped;
             break;
+        }
         QThread::msleep(50);
     }
     QApplication::restoreOverrideCursor();

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // A result posted, and a control character refused, through the real windows and Qt platform
-// to a real ponpira-board started by the test (direct), on the first connection by
-// systemd-socket-activate (activate), or by the game (fallback).
-// Usage: e2e_post direct|activate|fallback PONPIRA-BOARD XDG-OPEN-FOLDER
-
+// to a real ponpira-board: started by the test (direct), by systemd-socket-activate (activate),
+// by the game found on PATH (fallback) or in a build tree's board folder (tree), or running at
+// PONPIRA_BOARD_HOST (existing; DATABASE "-": not read back). foreign: another user listens
+// there (nobody, unless PONPIRA_BOARD_HOST is set), and every post is refused.
+// Usage: e2e_post MODE PONPIRA-BOARD|DATABASE|- XDG-OPEN-FOLDER
 #include "app/timer.h"
 #include "app/windows.h"
 #include "board/store.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <arpa/inet.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ponpira;
@@ -69,14 +71,17 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const QString mode = QString::fromLocal8Bit(argc == 4 ? argv[1] : "");
-    if (mode != u"direct" && mode != u"activate" && mode != u"fallback")
-        qFatal("usage: e2e_post direct|activate|fallback PONPIRA-BOARD XDG-OPEN-FOLDER");
+    if (!QStringList{"direct", "activate", "fallback", "tree", "existing", "foreign"}.contains(
+            mode))
+        qFatal("usage: e2e_post MODE PONPIRA-BOARD|DATABASE|- XDG-OPEN-FOLDER");
+    const bool started = mode == u"fallback" || mode == u"tree";
     const QString boardExe = QString::fromLocal8Bit(argv[2]);
     QTemporaryDir tmp;
     // Where a board that the game starts keeps its posts: the player's data folder.
     qputenv("XDG_DATA_HOME", tmp.path().toLocal8Bit());
-    const QString db =
-        tmp.filePath(mode == u"fallback" ? "ponpira/board.sqlite3" : "board.sqlite3");
+    const QString db = mode == u"existing"
+                           ? boardExe
+                           : tmp.filePath(started ? "ponpira/board.sqlite3" : "board.sqlite3");
     std::optional<BoardProcess> direct;
     if (mode == u"direct")
         direct.emplace(argv[2], "--db=" + db.toStdString());
@@ -87,14 +92,28 @@ int main(int argc, char* argv[]) {
             QStringLiteral("systemd-socket-activate"),
             {QStringLiteral("--listen=127.0.0.1:") + port, boardExe, QStringLiteral("--db"), db});
     } else if (mode == u"fallback") {
-        // Found on PATH, as an installed board is.
+        // Found on PATH, as an installed board is. The data folder as an older game left it,
+        // open to every local user.
         qputenv("PATH", QFileInfo(boardExe).absolutePath().toLocal8Bit() + ':' + qgetenv("PATH"));
+        mkdir(QFile::encodeName(tmp.filePath("ponpira")).constData(), 0755);
+    } else if (mode == u"foreign" && qEnvironmentVariableIsEmpty("PONPIRA_BOARD_HOST")) {
+        if (getuid() != 0) // only root can be another user, who binds first
+            return 77;
+        activator.start("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                    "/usr/bin/python3", "-c",
+                                    "import socket,sys;s=socket.socket();"
+                                    "s.bind(('127.0.0.1',int(sys.argv[1])));s.listen();"
+                                    "print(flush=True);s.accept();print('FAIL: the game came')",
+                                    port});
+        activator.waitForReadyRead(10000);
     }
-    qputenv("PONPIRA_BOARD_HOST", "127.0.0.1:" + port.toLatin1());
+    if ((mode != u"existing" && mode != u"foreign") || qgetenv("PONPIRA_BOARD_HOST").isEmpty())
+        qputenv("PONPIRA_BOARD_HOST", "127.0.0.1:" + port.toLatin1());
     qputenv("PATH", QByteArray(argv[3]) + ':' + qgetenv("PATH"));
 
     UnixOpener opener;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &opener, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &opener, "open");
     // Message boxes are modal and would wait for a player. The end of a game shows "結果";
     // any other box refuses a post.
     QStringList refusals;
@@ -134,23 +153,45 @@ int main(int argc, char* argv[]) {
         QApplication::quit();
     });
     QApplication::exec();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
 
     // The opener runs on its own: wait, bounded, for the post to be stored.
     std::vector<board::Post> stored;
-    for (int wait = 0; wait < 300 && stored.empty(); ++wait) {
+    const bool readBack = mode != u"foreign" && db != u"-";
+    for (int wait = 0; readBack && wait < 300 && stored.empty(); ++wait) {
         QThread::msleep(200);
         try {
             stored = board::Store(db.toStdString(), board::Store::Mode::ReadOnly).all();
         } catch (const board::StoreError&) { // not made yet
         }
     }
-    if (mode == u"fallback") // the board the game started, known by its port
-        QProcess::execute(QStringLiteral("pkill"),
-                          {QStringLiteral("-f"), QStringLiteral("ponpira-board .*--port ") + port});
+    QString boardStarted;
+    if (started) { // the board the game started, known by its port
+        QProcess pgrep;
+        pgrep.start("pgrep", {"-f", "ponpira-board .*--port " + port});
+        pgrep.waitForFinished(10000);
+        const QString pid = QString::fromLatin1(pgrep.readAllStandardOutput()).trimmed();
+        boardStarted = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+        QProcess::execute("kill", {pid});
+    }
     activator.terminate();
     activator.waitForFinished(60000);
-
-    const bool refused = refusals.size() == 1 && refusals[0].contains(QStringLiteral("制御文字"));
+    // A board the game starts keeps its posts from others; from a build tree it is the tree's.
+    const bool open = QFile::permissions(tmp.filePath("ponpira")) & QFile::ReadOther;
+    if (started &&
+        (open || (mode == u"tree" && boardStarted != QFileInfo(boardExe).canonicalFilePath()))) {
+        qWarning("FAIL: the game started %s; others may read its posts: %d",
+                 qPrintable(boardStarted), open);
+        return 1;
+    }
+    // The control character is refused; where another user listens, every post is.
+    const bool refused =
+        refusals.size() == (mode == u"foreign" ? 2 : 1) &&
+        refusals.last().contains(QStringLiteral("制御文字")) &&
+        (mode != u"foreign" || refusals[0].contains(QStringLiteral("ほかのユーザー")));
+    if (!readBack && refused)
+        return 0;
     QStringList got;
     for (const board::Post& p : stored)
         got << QString::fromStdString(p.name) << QString::fromStdString(p.email)
@@ -158,7 +199,6 @@ int main(int argc, char* argv[]) {
             << QString::fromStdString(p.subject) << (p.hasPassword ? "key" : "no key");
     const QString comment = QStringLiteral("私は10秒で85回クリックできました。") + typed[0][3];
     const QStringList want{typed[0][0], typed[0][1], typed[0][2], comment, "結果", "key"};
-    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     if (refused && got == want)
         return 0;
     qWarning("FAIL: refused %s\nstored:\n%s\nexpected:\n%s", qPrintable(refusals.join(u'\n')),
