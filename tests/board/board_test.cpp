@@ -360,8 +360,6 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
         // The operator's key deletes anybody's post, and only the whole key does.
         {post(kMain, del + "5&pwd=operator-012345678"), "403", "パスワードが違う"},
         {post(kMain, del + "5&pwd=operator-0123456789"), "303", "?deleted=5\r\n"},
-        // A line feed a client sent starts no line of its own in the log (checked below).
-        {post(kMain, del + "1%0Aponpira-board: x&pwd=x", crossSite), "403"},
         // The engine's own answers carry the board's headers, once.
         {"GET " + kMain + " HTTP/1.1\r\n" + host + "Bad Header\r\n\r\n", "400",
          "Connection: close\r\nContent-Type: text/html; charset=UTF-8\r\nCache-Control: "
@@ -405,9 +403,6 @@ TEST_F(BoardTest, requestsAreAnsweredOrRefused) {
             << c.request.substr(0, 200);
         EXPECT_TRUE(closed && has(reply, c.says)) << c.request.substr(0, 200) << "\n" << reply;
     }
-    std::ifstream log(dir / "log");
-    for (std::string line; std::getline(log, line);)
-        EXPECT_FALSE(line.starts_with("ponpira-board: x")) << line;
     std::string names;
     for (const Post& p : stored())
         names += p.board == Board::Main ? p.name + " " : "";
