@@ -2,8 +2,8 @@
 // The registry value reader's byte rules, given every status, type, size and content that a
 // read could report, over a buffer allocated at its exact size so that a read past it shows.
 #include "core/regvalue.h"
-#include "fuzz/fuzz.h"
 #include "core/regcodes.h"
+#include "fuzz/fuzz.h"
 
 #include <QByteArray>
 #include <fuzzer/FuzzedDataProvider.h>
