@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "about/regvalue.h"
+#include "core/regvalue.h"
 
-#include "platform/regcodes.h"
+#include "core/regcodes.h"
 
 namespace ponpira {
 

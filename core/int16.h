@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/errors.h"
+#include "core/errors.h"
 
 #include <compare>
 #include <cstdint>

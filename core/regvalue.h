@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-// The byte rules for one registry value read into a fixed buffer. Kept free of Qt and of the
-// operating system so that the same code runs in the Linux tests, in the program and in the
+// The byte rules for one registry value read into a fixed buffer. Kept free of the operating
+// system so that the same code runs in the Linux tests, in the program and in the
 // Win32 tests under Wine, and so that buffers no real registry hands out (text without a
 // terminating zero, a value with no data at all) can be tried.
 namespace ponpira {
