@@ -11,6 +11,7 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -43,9 +44,9 @@ struct Timer {
     std::function<void()> tick;
     int intervalMs = 0;
     bool enabled = false;
-    std::intptr_t run = 0;     // counts enablings and disablings; a posted tick carries it
-    std::int64_t start = 0;    // counter value when the timer was enabled
-    std::int64_t posted = 0;   // ticks posted since then
+    std::intptr_t run = 0;   // counts enablings and disablings; a posted tick carries it
+    std::int64_t start = 0;  // counter value when the timer was enabled
+    std::int64_t posted = 0; // ticks posted since then
 };
 
 } // namespace
@@ -75,22 +76,27 @@ struct Clock::State {
                 if (quit)
                     return;
                 const std::int64_t now = counter();
+                // Every tick that has come due is posted, the late ones too, in the order of
+                // their times across all timers: a late wake-up must not let the seconds timer
+                // end a game before the demo's clicks that were due before the end.
+                std::vector<std::pair<std::int64_t, std::size_t>> ticks;
                 for (std::size_t i = 0; i < timers.size(); ++i) {
                     Timer& timer = timers[i];
                     if (!timer.enabled || timer.intervalMs <= 0)
                         continue;
-                    // Every tick that has come due is posted, the late ones too.
                     while (due(timer) <= now) {
-                        PostMessageW(window, message, i, timer.run);
+                        ticks.emplace_back(due(timer), i);
                         ++timer.posted;
                     }
                     next = std::min(next, due(timer));
                 }
+                std::stable_sort(ticks.begin(), ticks.end());
+                for (const auto& [time, i] : ticks)
+                    PostMessageW(window, message, i, timers[i].run);
                 if (next != std::numeric_limits<std::int64_t>::max()) {
                     // Relative, in 100 ns units, rounded up so that the wait never ends early.
-                    const std::int64_t ticks = next - now;
                     LARGE_INTEGER in;
-                    in.QuadPart = -((ticks * 10'000'000 + frequency() - 1) / frequency());
+                    in.QuadPart = -((next - now) * 10'000'000 + frequency() - 1) / frequency();
                     SetWaitableTimer(waitable, &in, 0, nullptr, nullptr, FALSE);
                 }
             }
@@ -110,9 +116,8 @@ Clock::Clock(std::uintptr_t window, unsigned message) : state_(std::make_unique<
     state_->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // Windows 10 1803 and later wake a high-resolution timer within a fraction of a
     // millisecond; elsewhere the waits follow the system tick, which 1 ms makes fine enough.
-    state_->waitable = CreateWaitableTimerExW(nullptr, nullptr,
-                                              CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                              TIMER_ALL_ACCESS);
+    state_->waitable = CreateWaitableTimerExW(
+        nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
     if (!state_->waitable) {
         state_->waitable = CreateWaitableTimerW(nullptr, FALSE, nullptr);
         state_->coarsePeriod = timeBeginPeriod(1) == TIMERR_NOERROR;

@@ -46,8 +46,8 @@ LOGFONTW messageFont(int dpi) {
     if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
                                     static_cast<UINT>(dpi))) {
         SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi,
-                                                GetDpiForSystem());
+        metrics.lfMessageFont.lfHeight =
+            MulDiv(metrics.lfMessageFont.lfHeight, dpi, GetDpiForSystem());
     }
     return metrics.lfMessageFont;
 }
@@ -62,8 +62,8 @@ void registerClass() {
         windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
         windowClass.lpszClassName = className;
         // The icon from the resources, the 16-colour images at 16 and 32 pixels.
-        windowClass.hIcon = static_cast<HICON>(LoadImageW(instance(), L"IDI_ICON1", IMAGE_ICON, 0,
-                                                          0, LR_DEFAULTSIZE | LR_SHARED));
+        windowClass.hIcon = static_cast<HICON>(
+            LoadImageW(instance(), L"IDI_ICON1", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
         windowClass.hIconSm = static_cast<HICON>(
             LoadImageW(instance(), L"IDI_ICON1", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
@@ -72,8 +72,8 @@ void registerClass() {
     (void)registered;
 }
 
-LRESULT CALLBACK enterButton(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
-                             UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK enterButton(HWND button, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR) {
     if (message == WM_GETDLGCODE && lParam) {
         // Keep Enter from the dialog keys, which would look for a default button instead.
         const MSG* key = reinterpret_cast<const MSG*>(lParam);
@@ -141,17 +141,16 @@ const std::vector<Window*>& Window::all() {
 }
 
 void Window::create(const std::wstring& caption, DWORD style, DWORD exStyle,
-                    std::optional<POINT> position, int clientWidth, int clientHeight,
-                    HMENU menu) {
+                    std::optional<POINT> position, int clientWidth, int clientHeight, HMENU menu) {
     registerClass();
     style_ = style;
     exStyle_ = exStyle;
     position_ = position;
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
-    hwnd_ = CreateWindowExW(exStyle, className, caption.c_str(), style, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, instance(),
-                            nullptr);
+    hwnd_ =
+        CreateWindowExW(exStyle, className, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, instance(), nullptr);
     if (!hwnd_)
         return;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -195,15 +194,22 @@ void Window::place() {
 }
 
 HWND Window::addControl(const wchar_t* controlClass, const std::wstring& text, DWORD style, int id,
-                        TwipsRect place, const FontSpec& spec) {
-    const HWND control = CreateWindowExW(
-        0, controlClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
-        twipsToPixels(place.left, dpi_), twipsToPixels(place.top, dpi_),
-        twipsToPixels(place.width, dpi_), twipsToPixels(place.height, dpi_), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
+                        TwipsRect place, const FontSpec& spec, DWORD exStyle) {
+    const HWND control =
+        CreateWindowExW(exStyle, controlClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
+                        twipsToPixels(place.left, dpi_), twipsToPixels(place.top, dpi_),
+                        twipsToPixels(place.width, dpi_), twipsToPixels(place.height, dpi_), hwnd_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec)), FALSE);
     controls_.push_back({control, place, spec});
     return control;
+}
+
+void Window::setFill(HWND control, COLORREF colour) {
+    if (const auto old = fills_.find(control); old != fills_.end())
+        DeleteObject(old->second);
+    fills_[control] = CreateSolidBrush(colour);
+    InvalidateRect(control, nullptr, TRUE);
 }
 
 void Window::setFont(HWND control, const FontSpec& spec) {
@@ -223,12 +229,13 @@ const FontSpec& Window::fontOf(HWND control) const {
 }
 
 HFONT Window::font(const FontSpec& spec) {
-    const auto key =
-        std::make_tuple(spec.face, static_cast<int>(std::lround(spec.points * 100)), spec.weight,
-                        dpi_);
+    const auto key = std::make_tuple(spec.face, static_cast<int>(std::lround(spec.points * 100)),
+                                     spec.weight, dpi_);
     if (const auto cached = fonts_.find(key); cached != fonts_.end())
         return cached->second;
     LOGFONTW logFont = messageFont(dpi_);
+    logFont.lfItalic = FALSE;
+    logFont.lfUnderline = FALSE;
     if (!spec.face.empty()) {
         const std::wstring face = installedFace(spec.face);
         std::fill(std::begin(logFont.lfFaceName), std::end(logFont.lfFaceName), L'\0');
@@ -303,9 +310,21 @@ LRESULT Window::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             DeleteObject(entry.second);
         return 0;
     }
+    case WM_ACTIVATE:
+        // The focus goes back where the player left it, as in a dialog.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus))
+                focus_ = focus;
+        } else if (focus_ && IsWindowEnabled(focus_)) {
+            SetFocus(focus_);
+        }
+        return 0;
     case WM_CTLCOLORSTATIC: {
-        // Labels are opaque in the window's own colour, their text black.
         const HDC dc = reinterpret_cast<HDC>(wParam);
+        if (const auto fill = fills_.find(reinterpret_cast<HWND>(lParam)); fill != fills_.end())
+            return reinterpret_cast<LRESULT>(fill->second);
+        // Labels are opaque in the window's own colour, their text black.
         SetTextColor(dc, RGB(0, 0, 0));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -322,6 +341,9 @@ LRESULT Window::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         hwnd_ = nullptr;
         controls_.clear();
         dropFonts();
+        for (const auto& fill : fills_)
+            DeleteObject(fill.second);
+        fills_.clear();
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         destroyed();
         return DefWindowProcW(window, message, wParam, lParam);

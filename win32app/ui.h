@@ -27,13 +27,13 @@ struct TwipsRect {
     int height = 0;
 };
 
-// A font as the forms give it. points 0 means the system's message font, the "default" font
-// of a control that names none; an empty face keeps the system's face.
+// A font as the forms give it. The default is the forms' own default, 「ＭＳ Ｐゴシック」 at
+// 9 points, as on a Japanese desktop (and as the Linux program draws it).
 struct FontSpec {
-    std::wstring face;
-    double points = 0;
+    std::wstring face = L"ＭＳ Ｐゴシック";
+    double points = 9;
     int weight = FW_NORMAL;
-    int charset = DEFAULT_CHARSET;
+    int charset = SHIFTJIS_CHARSET;
 };
 
 // Pixels for twips at a DPI: 1440 twips to the inch.
@@ -63,7 +63,12 @@ class Window {
     // A child control at a place in twips of the client area, in a font of the forms. Controls
     // take the keyboard focus in the order they are created.
     HWND addControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
-                    TwipsRect place, const FontSpec& font = {});
+                    TwipsRect place, const FontSpec& font = {}, DWORD exStyle = 0);
+    // A control drawn as a plain area of one colour (a line of the forms).
+    void setFill(HWND control, COLORREF colour);
+    // The control that has the keyboard focus when the window is first activated; later
+    // activations give it back to the control that had it.
+    void setInitialFocus(HWND control) { focus_ = control; }
     void setFont(HWND control, const FontSpec& font);
     const FontSpec& fontOf(HWND control) const;
 
@@ -112,6 +117,8 @@ class Window {
     std::optional<POINT> position_;
     std::vector<Control> controls_;
     std::map<std::tuple<std::wstring, int, int, int>, HFONT> fonts_;
+    std::map<HWND, HBRUSH> fills_;
+    HWND focus_ = nullptr;
 };
 
 // Enter presses the button on every key-down, auto-repeat included, as on a Windows command
