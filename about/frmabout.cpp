@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "about/frmabout.h"
 
-#include "about/sysinfo.h"
 #include "app/appinfo.h"
 #include "app/controls.h"
-#include "app/convert.h"
 #include "app/fonts.h"
 #include "app/guard.h"
 #include "app/twips.h"
@@ -58,6 +56,15 @@ QLabel* makeAboutLabel(QWidget* parent, const QString& name, const QString& capt
 
 } // namespace
 
+// The window and the captions that the rules fill in, as the rules see them.
+struct frmAbout::Bindings {
+    BoundWindow window;
+    BoundControl<QLabel> lblVersion;
+    BoundControl<QLabel> lblTitle;
+};
+
+frmAbout::~frmAbout() = default;
+
 frmAbout::frmAbout(WindowSet& windows, Platform& platform, QWidget* parent)
     : QDialog(parent), windows_(windows), platform_(platform) {
     setObjectName(QStringLiteral("frmAbout"));
@@ -78,7 +85,7 @@ frmAbout::frmAbout(WindowSet& windows, Platform& platform, QWidget* parent)
     setGeometry(px(clientLeft), px(clientTop), px(clientWidth), px(clientHeight));
 
     buildControls();
-    Form_Load();
+    rules_->Form_Load();
 }
 
 void frmAbout::buildControls() {
@@ -139,39 +146,19 @@ void frmAbout::buildControls() {
     setTabOrder(picIcon, cmdSysInfo);
     cmdOK->setFocus();
 
-    connectHandler(platform_, cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connectHandler(platform_, cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
-}
-
-void frmAbout::Form_Load() {
-    setWindowTitle(AppInfo::Title() + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
-    const Int16 major = AppInfo::Major;
-    const Int16 minor = AppInfo::Minor;
-    const Int16 revision = AppInfo::Revision;
-    lblVersion->setText(QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + toText(major) + u'.' + toText(minor) + u'.' +
-                        toText(revision));
-    lblTitle->setText(AppInfo::Title());
-}
-
-void frmAbout::cmdOK_Click() {
-    windows_.unload(this);
-}
-
-void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo();
+    bindings_.reset(
+        new Bindings{BoundWindow(this), BoundControl(lblVersion), BoundControl(lblTitle)});
+    rules_ = std::make_unique<core::frmAbout>(
+        windows_.rules(), platform_,
+        core::frmAboutControls{bindings_->window, bindings_->lblVersion, bindings_->lblTitle});
+    connectHandler(platform_, cmdOK, &QPushButton::clicked, this, rules_.get(),
+                   &core::frmAbout::cmdOK_Click);
+    connectHandler(platform_, cmdSysInfo, &QPushButton::clicked, this, rules_.get(),
+                   &core::frmAbout::cmdSysInfo_Click);
 }
 
 void frmAbout::reject() {
     cmdOK->click();
-}
-
-void frmAbout::StartSysInfo() {
-    sysinfo::startSysInfo(platform_, this);
-}
-
-bool frmAbout::GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
-                           QString& KeyVal) {
-    return sysinfo::getKeyValue(platform_, KeyRoot, KeyName, SubKeyRef, KeyVal);
 }
 
 } // namespace ponpira

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/regcodes.h"
+#include "core/frmabout.h"
 
 #include <QDialog>
 #include <array>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -22,13 +23,9 @@ class frmAbout : public QDialog {
 
   public:
     frmAbout(WindowSet& windows, Platform& platform, QWidget* parent = nullptr);
+    ~frmAbout() override;
 
-    // Finds the system information tool through the registry and starts it, or tells the
-    // player that it is not available. Never throws.
-    void StartSysInfo();
-    // Reads one registry value as text; see sysinfo::getKeyValue.
-    bool GetKeyValue(RegKey KeyRoot, const QString& KeyName, const QString& SubKeyRef,
-                     QString& KeyVal);
+    core::frmAbout& rules() { return *rules_; }
 
   protected:
     // Esc and every other way of dismissing the dialog press OK: a plain reject() would only
@@ -36,13 +33,14 @@ class frmAbout : public QDialog {
     void reject() override;
 
   private:
+    struct Bindings;
+
     void buildControls();
-    void Form_Load();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
 
     WindowSet& windows_;
     Platform& platform_;
+    std::unique_ptr<Bindings> bindings_;
+    std::unique_ptr<core::frmAbout> rules_;
 
     QLabel* picIcon = nullptr;
     QPushButton* cmdOK = nullptr;

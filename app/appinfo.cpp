@@ -6,7 +6,7 @@
 
 namespace ponpira {
 
-QString AppInfo::Path() {
+QString appFolder() {
     QString dir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     while (dir.size() > 1 && (dir.endsWith(u'/') || dir.endsWith(u'\\')))
         dir.chop(1);

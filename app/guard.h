@@ -1,29 +1,28 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QObject>
-#include <functional>
+#include "core/guard.h"
 
-class QWidget;
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 namespace ponpira {
 
 class Platform;
 class Timer;
 
-// Runs one event handler to completion so that no error ever crosses Qt's event loop. An
-// error is reported in one message box and the program goes on; if the handler was a timer's
-// tick, that timer is stopped first so the box does not come back with every tick.
-void runHandler(Platform& platform, QWidget* window, const std::function<void()>& handler,
-                Timer* tickingTimer = nullptr);
-
-// Connects signal to a window's handler through runHandler.
-template <typename Sender, typename Signal, typename Window>
-void connectHandler(Platform& platform, Sender* sender, Signal signal, Window* window,
-                    void (Window::*handler)(), Timer* tickingTimer = nullptr) {
-    QObject::connect(sender, signal, window, [&platform, window, handler, tickingTimer] {
+// Connects signal to a handler of the window's rules through runHandler, so that no error ever
+// crosses Qt's event loop. The error's box is owned by the window if it still exists: the
+// handler may have ended the program or unloaded its own window.
+template <typename Sender, typename Signal, typename Rules>
+void connectHandler(Platform& platform, Sender* sender, Signal signal, QWidget* window,
+                    Rules* rules, void (Rules::*handler)(), core::Timer* tickingTimer = nullptr) {
+    QObject::connect(sender, signal, window, [&platform, window, rules, handler, tickingTimer] {
+        QPointer<QWidget> parent(window);
         runHandler(
-            platform, window, [window, handler] { (window->*handler)(); }, tickingTimer);
+            platform, [parent]() -> void* { return parent.data(); },
+            [rules, handler] { (rules->*handler)(); }, tickingTimer);
     });
 }
 

@@ -2,7 +2,7 @@
 #include "app/fonts.h"
 #include "app/windows.h"
 #include "game/form1.h"
-#include "platform/platform.h"
+#include "platform/qt/qtplatform.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/controls.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -14,7 +16,7 @@ namespace ponpira {
 //   does not add up over a game: a repeating QTimer fires about a millisecond late each time
 //   and carries part of that into the next interval. When the program falls more than an
 //   interval behind, missed ticks are dropped rather than delivered in a burst.
-class Timer : public QObject {
+class Timer : public QObject, public core::Timer {
     Q_OBJECT
 
   public:
@@ -26,9 +28,9 @@ class Timer : public QObject {
 
     Timer(const QString& name, int intervalMs, QObject* parent, Missed missed = Missed::Drop);
 
-    void setEnabled(bool enabled);
-    bool isEnabled() const { return enabled_; }
-    int interval() const { return intervalMs_; }
+    void setEnabled(bool enabled) override;
+    bool isEnabled() const override { return enabled_; }
+    int interval() const override { return intervalMs_; }
 
   Q_SIGNALS:
     // Emitted on every tick; tests emit it themselves to drive a tick without waiting.

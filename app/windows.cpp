@@ -52,8 +52,20 @@ frmAbout& Windows::aboutWindow() {
     return load(about_);
 }
 
-QString Windows::form1Label5Caption() {
-    return form1().label5Caption();
+core::Form2& Windows::Rules::form2() {
+    return windows_.form2().rules();
+}
+core::frmAbout& Windows::Rules::aboutWindow() {
+    return windows_.aboutWindow().rules();
+}
+std::u16string Windows::Rules::form1Label5Caption() {
+    return windows_.form1().rules().label5Caption();
+}
+void Windows::Rules::show(core::Window& window) {
+    showWindow(static_cast<QWidget*>(window.handle()));
+}
+void Windows::Rules::unload(core::Window& window) {
+    windows_.unload(static_cast<QWidget*>(window.handle()));
 }
 
 void Windows::unload(QWidget* window) {

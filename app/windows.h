@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/windowset.h"
+#include "core/platform.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,9 +27,9 @@ class Windows : public QObject, public WindowSet {
     Form1& form1();
     Form2& form2() override;
     frmAbout& aboutWindow() override;
-    QString form1Label5Caption() override;
     void unload(QWidget* window) override;
     void end() override;
+    core::WindowSet& rules() override { return rules_; }
 
     // For callers that must not load a window by looking at it.
     Form1* loadedForm1() const;
@@ -40,7 +41,24 @@ class Windows : public QObject, public WindowSet {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The set as the windows' rules see it: their rules and their core::Window.
+    class Rules : public core::WindowSet {
+      public:
+        explicit Rules(Windows& windows) : windows_(windows) {}
+        core::Form2& form2() override;
+        core::frmAbout& aboutWindow() override;
+        std::u16string form1Label5Caption() override;
+        void show(core::Window& window) override;
+        void unload(core::Window& window) override;
+        void end() override { windows_.end(); }
+
+      private:
+        Windows& windows_;
+    };
+
     template <typename W> W& load(QPointer<W>& slot);
+
+    Rules rules_{*this};
 
     Platform& platform_;
     std::function<void()> quit_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
+#include "core/windowset.h"
 
 class QWidget;
 
@@ -9,28 +9,24 @@ namespace ponpira {
 
 class Form2;
 class frmAbout;
-class Platform;
 
-// What a window may ask of the program-wide set of windows. Each window exists at most once;
+// What a Qt window may ask of the program-wide set of windows. Each window exists at most once;
 // referring to one that is not loaded creates it (hidden). Windows reach each other only
-// through this interface, so no window's header includes another's.
+// through this interface, so no window's header includes another's; their rules reach each
+// other through rules().
 class WindowSet {
   public:
     virtual ~WindowSet() = default;
 
     virtual Form2& form2() = 0;
     virtual frmAbout& aboutWindow() = 0;
-    // The main window's hidden Label5, which carries the chosen time limit as text.
-    virtual QString form1Label5Caption() = 0;
     // Destroys the window; the next reference creates a fresh one.
     virtual void unload(QWidget* window) = 0;
     // Ends the program at once, whatever is open.
     virtual void end() = 0;
+    // The same set as the windows' rules see it.
+    virtual core::WindowSet& rules() = 0;
 };
-
-} // namespace ponpira
-
-namespace ponpira {
 
 // Show without arguments: visible, modeless, no owner; an already visible window only comes
 // to the front.

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
         ponpira::Form1& form = windows.form1();
         window = &form;
         form.findChild<QAction*>(QStringLiteral("long"))->trigger();
-        handler = [&form] { form.Command1_Click(); };
+        handler = [&form] { form.rules().Command1_Click(); };
     } else {
         handler = [&floor] { Q_EMIT floor.button()->clicked(false); };
     }

@@ -67,7 +67,7 @@ class Game : public Subject {
     Game() {
         platform.onMessage = [this](const FakePlatform::Message& m) {
             endNs = sinceStart.nsecsElapsed();
-            endMessage = m.prompt;
+            endMessage = QString::fromStdU16String(m.prompt);
         };
     }
     const char* name() const override { return "game"; }

@@ -23,7 +23,7 @@ double toDouble(std::u16string_view text);
 std::u16string_view trimmed(std::u16string_view text);
 
 // Text between UTF-16 and UTF-8. Half of a surrogate pair has no UTF-8 form and becomes U+FFFD;
-// bytes that are not UTF-8 become U+FFFD each.
+// a sequence of bytes that is not UTF-8 becomes U+FFFD.
 std::string toUtf8(std::u16string_view text);
 std::u16string fromUtf8(std::string_view bytes);
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "about/sysinfo.h"
+#include "core/sysinfo.h"
 
-#include "about/regvalue.h"
-#include "app/appinfo.h"
-#include "app/errors.h"
-#include "platform/platform.h"
+#include "core/appinfo.h"
+#include "core/convert.h"
+#include "core/errors.h"
+#include "core/platform.h"
+#include "core/regvalue.h"
 
 #include <exception>
 
@@ -31,8 +32,8 @@ class KeyCloser {
 
 } // namespace
 
-bool getKeyValue(Platform& platform, RegKey keyRoot, const QString& keyName,
-                 const QString& subKeyRef, QString& keyVal) {
+bool getKeyValue(Platform& platform, RegKey keyRoot, const std::u16string& keyName,
+                 const std::u16string& subKeyRef, std::u16string& keyVal) {
     KeyCloser keyHandle(platform);
     RegKey opened = 0;
     if (platform.regOpenKey(keyRoot, keyName, keyAccess, opened) != errorSuccess) {
@@ -41,15 +42,15 @@ bool getKeyValue(Platform& platform, RegKey keyRoot, const QString& keyName,
     }
     keyHandle.key = opened;
 
-    QByteArray valueBuffer(int(regValueBufferSize), '\0');
+    std::string valueBuffer(regValueBufferSize, '\0');
     std::uint32_t valueType = 0;
     std::uint32_t dataSize = std::uint32_t(regValueBufferSize);
     const std::int32_t status =
         platform.regQueryValue(keyHandle.key, subKeyRef, valueType, valueBuffer, dataSize);
 
-    const auto* bytes = reinterpret_cast<const unsigned char*>(valueBuffer.constData());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(valueBuffer.data());
     const RegValueRead read =
-        keepValueBytes(status, valueType, {bytes, std::size_t(valueBuffer.size())}, dataSize);
+        keepValueBytes(status, valueType, {bytes, valueBuffer.size()}, dataSize);
     switch (read.use) {
     case RegValueUse::Failed:
         keyVal.clear();
@@ -57,10 +58,10 @@ bool getKeyValue(Platform& platform, RegKey keyRoot, const QString& keyName,
     case RegValueUse::NoData:
         throw InvalidArgumentError();
     case RegValueUse::Text:
-        keyVal = platform.fromAnsi(QByteArray::fromStdString(read.bytes));
+        keyVal = platform.fromAnsi(read.bytes);
         return true;
     case RegValueUse::Number:
-        keyVal = QString::fromStdString(numberText(read.bytes));
+        keyVal = fromAscii(numberText(read.bytes));
         return true;
     case RegValueUse::Keep:
         return true;
@@ -73,7 +74,7 @@ namespace {
 // The two lookups in their order, the file search for the second, and the start. False for
 // every way that does not end in a started tool.
 bool findAndStartTool(Platform& platform) {
-    QString toolPath;
+    std::u16string toolPath;
     try {
         if (!getKeyValue(platform, hkeyLocalMachine, toolPathKey, toolPathValue, toolPath)) {
             if (!getKeyValue(platform, hkeyLocalMachine, toolFolderKey, toolFolderValue, toolPath))
@@ -94,7 +95,7 @@ bool findAndStartTool(Platform& platform) {
 
 } // namespace
 
-void startSysInfo(Platform& platform, QWidget* parent) {
+void startSysInfo(Platform& platform, void* parent) {
     if (!findAndStartTool(platform))
         platform.messageBox(parent, unavailableMessage, AppInfo::Title());
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Text to number, for any text read both as UTF-8 and as UTF-16: the number its digits say,
 // or one of the program's two errors, and nothing else escapes.
-#include "app/convert.h"
+#include "core/convert.h"
 #include "fuzz/fuzz.h"
 
 #include <clocale>
@@ -19,7 +19,7 @@ void tryText(const QString& text) {
     const long n = isInteger ? std::strtol(t.c_str(), nullptr, 10) : 0;
     const bool fits = isInteger && n >= -32768 && n <= 32767;
     try {
-        const ponpira::Int16 value = ponpira::toInt16(text);
+        const ponpira::Int16 value = ponpira::toInt16(text.toStdU16String());
         CHECK(fits && value.value() == n);
         CHECK(ponpira::toInt16(ponpira::toText(value)) == value);
     } catch (const ponpira::OverflowError&) {
@@ -29,7 +29,7 @@ void tryText(const QString& text) {
     }
     const double reference = isDecimal ? std::strtod(t.c_str(), nullptr) : 0;
     try {
-        const double value = ponpira::toDouble(text);
+        const double value = ponpira::toDouble(text.toStdU16String());
         CHECK(isDecimal && value == reference && (!fits || value == n));
     } catch (const ponpira::OverflowError&) {
         CHECK(isDecimal && !std::isfinite(reference));

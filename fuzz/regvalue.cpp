@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The registry value reader's byte rules, given every status, type, size and content that a
 // read could report, over a buffer allocated at its exact size so that a read past it shows.
-#include "about/regvalue.h"
+#include "core/regvalue.h"
+#include "core/regcodes.h"
 #include "fuzz/fuzz.h"
-#include "platform/regcodes.h"
 
 #include <QByteArray>
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "game/form1.h"
 
-#include "about/frmabout.h"
 #include "app/appinfo.h"
 #include "app/controls.h"
-#include "app/convert.h"
 #include "app/fonts.h"
 #include "app/guard.h"
 #include "app/timer.h"
@@ -12,8 +10,6 @@
 #include "app/windowset.h"
 #include "game/menurows.h"
 #include "game/wrapbutton.h"
-#include "platform/platform.h"
-#include "submit/form2.h"
 
 #include <QAccessibleWidget>
 #include <QAction>
@@ -66,10 +62,21 @@ QAccessibleInterface* counterAccessible(const QString&, QObject* object) {
 
 } // namespace
 
+// The window and the controls that the rules change, as the rules see them.
+struct Form1::Bindings {
+    BoundWindow window;
+    BoundControl<WrapButton> Command1;
+    BoundControl<QLabel> Label1;
+    BoundControl<QLabel> Label3;
+    BoundControl<QLabel> Label5;
+};
+
+Form1::~Form1() = default;
+
 Form1::Form1(WindowSet& windows, Platform& platform, QWidget* parent)
     : QMainWindow(parent), windows_(windows), platform_(platform) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(AppInfo::Title());
+    setWindowTitle(appTitle());
     setWindowIcon(appIcon());
     // Before any control exists, so that no interface is made for a number label without it.
     static const bool countersReadable = [] {
@@ -130,16 +137,28 @@ void Form1::buildControls() {
     Timer1 = new Timer(QStringLiteral("Timer1"), 1000, this, Timer::Missed::CatchUp);
     Timer2 = new Timer(QStringLiteral("Timer2"), 80, this);
 
-    connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connectHandler(platform_, Timer1, &Timer::tick, this, &Form1::Timer1_Timer, Timer1);
-    connectHandler(platform_, Timer2, &Timer::tick, this, &Form1::Timer2_Timer, Timer2);
+    bindings_.reset(new Bindings{BoundWindow(this), BoundControl(Command1), BoundControl(Label1),
+                                 BoundControl(Label3), BoundControl(Label5)});
+    rules_ = std::make_unique<core::Form1>(
+        windows_.rules(), platform_,
+        core::Form1Controls{bindings_->window, bindings_->Command1, bindings_->Label1,
+                            bindings_->Label3, bindings_->Label5, *Timer1, *Timer2});
+
+    core::Form1* rules = rules_.get();
+    connectHandler(platform_, Command1, &QPushButton::clicked, this, rules,
+                   &core::Form1::Command1_Click);
+    connectHandler(platform_, Timer1, &Timer::tick, this, rules, &core::Form1::Timer1_Timer,
+                   Timer1);
+    connectHandler(platform_, Timer2, &Timer::tick, this, rules, &core::Form1::Timer2_Timer,
+                   Timer2);
 }
 
 void Form1::buildMenu() {
-    auto item = [this](const QString& caption, const QString& name, void (Form1::*handler)()) {
+    auto item = [this](const QString& caption, const QString& name,
+                       void (core::Form1::*handler)()) {
         auto* action = new QAction(caption, this);
         action->setObjectName(name);
-        connectHandler(platform_, action, &QAction::triggered, this, handler);
+        connectHandler(platform_, action, &QAction::triggered, this, rules_.get(), handler);
         return action;
     };
     timeMenu = new QMenu(QStringLiteral("タイム"), this);
@@ -147,139 +166,21 @@ void Form1::buildMenu() {
     // Qt names a popup after its window title; a screen reader opening it should hear タイム.
     timeMenu->setAccessibleName(timeMenu->title());
     timeMenu->menuAction()->setObjectName(QStringLiteral("time"));
-    short_ = item(QStringLiteral("１０秒"), QStringLiteral("short"), &Form1::short_Click);
-    regular = item(QStringLiteral("２０秒"), QStringLiteral("regular"), &Form1::regular_Click);
-    long_ = item(QStringLiteral("３０秒"), QStringLiteral("long"), &Form1::long_Click);
+    short_ = item(QStringLiteral("１０秒"), QStringLiteral("short"), &core::Form1::short_Click);
+    regular =
+        item(QStringLiteral("２０秒"), QStringLiteral("regular"), &core::Form1::regular_Click);
+    long_ = item(QStringLiteral("３０秒"), QStringLiteral("long"), &core::Form1::long_Click);
     timeMenu->addActions({short_, regular, long_});
-    reset = item(QStringLiteral("リセット"), QStringLiteral("reset"), &Form1::reset_Click);
-    demo = item(QStringLiteral("DEMO"), QStringLiteral("demo"), &Form1::demo_Click);
-    send = item(QStringLiteral("結果送信"), QStringLiteral("send"), &Form1::send_Click);
-    about = item(QStringLiteral("バージョン情報"), QStringLiteral("about"), &Form1::about_Click);
-    end = item(QStringLiteral("終了"), QStringLiteral("end"), &Form1::end_Click);
+    reset = item(QStringLiteral("リセット"), QStringLiteral("reset"), &core::Form1::reset_Click);
+    demo = item(QStringLiteral("DEMO"), QStringLiteral("demo"), &core::Form1::demo_Click);
+    send = item(QStringLiteral("結果送信"), QStringLiteral("send"), &core::Form1::send_Click);
+    about =
+        item(QStringLiteral("バージョン情報"), QStringLiteral("about"), &core::Form1::about_Click);
+    end = item(QStringLiteral("終了"), QStringLiteral("end"), &core::Form1::end_Click);
 
     menu = new MenuRows(this);
     menu->layOut({timeMenu->menuAction(), reset, demo, send, about, end}, px(clientWidth));
     setMenuWidget(menu);
-}
-
-QString Form1::label5Caption() const {
-    return Label5->text();
-}
-
-void Form1::setCommand1FontSize(int points) {
-    QFont font = Command1->font();
-    font.setPointSize(points);
-    Command1->setFont(font);
-}
-
-void Form1::chooseLength(Int16 seconds) {
-    clickCount = 0;
-    elapsedSeconds = 0;
-    timeLimit = seconds;
-    demoFlag = 0;
-    Label1->setText(toText(timeLimit));
-    Label3->setText(QString());
-    Label5->setText(toText(timeLimit));
-    Command1->setEnabled(true);
-}
-
-void Form1::short_Click() {
-    chooseLength(10);
-}
-void Form1::regular_Click() {
-    chooseLength(20);
-}
-void Form1::long_Click() {
-    chooseLength(30);
-}
-
-void Form1::reset_Click() {
-    clickCount = 0;
-    elapsedSeconds = 0;
-    demoFlag = 0;
-    Command1->setText(QStringLiteral("連打しましょう"));
-    Command1->setEnabled(true);
-    Timer1->setEnabled(false);
-    Label3->setText(QString());
-    Label1->setText(toText(timeLimit));
-    Label5->setText(toText(timeLimit));
-}
-
-void Form1::Command1_Click() {
-    Timer1->setEnabled(true);
-    countClick();
-}
-
-// One click of the game, by the player or by the demo.
-void Form1::countClick() {
-    clickCount = clickCount + 1;
-    Label3->setText(toText(clickCount));
-    if (clickCount == 1) {
-        Label1->setText(QStringLiteral("0"));
-        Command1->setText(QStringLiteral("もっと早く"));
-    }
-}
-
-void Form1::Timer1_Timer() {
-    elapsedSeconds = elapsedSeconds + 1;
-    Label1->setText(toText(elapsedSeconds));
-    if (elapsedSeconds == timeLimit - 10)
-        Command1->setText(QStringLiteral("あと１０秒"));
-    if (elapsedSeconds == timeLimit - 20)
-        Command1->setText(QStringLiteral("まだ２０秒もある"));
-    if (elapsedSeconds == timeLimit - 3) {
-        Command1->setText(QStringLiteral("３秒前"));
-        setCommand1FontSize(32);
-    }
-    if (elapsedSeconds == timeLimit - 2) {
-        Command1->setText(QStringLiteral("２"));
-        setCommand1FontSize(48);
-    }
-    if (elapsedSeconds == timeLimit - 1) {
-        Command1->setText(QStringLiteral("１"));
-        setCommand1FontSize(72);
-    }
-    if (elapsedSeconds == timeLimit) {
-        setCommand1FontSize(9);
-        Command1->setText(QStringLiteral("リセットしてください。"));
-    }
-    if (elapsedSeconds >= timeLimit) {
-        Timer1->setEnabled(false);
-        Timer2->setEnabled(false);
-        Command1->setEnabled(false);
-        const QString prompt = QStringLiteral("あなたは") + toText(elapsedSeconds) +
-                               QStringLiteral("秒で") + toText(clickCount) +
-                               QStringLiteral("回クリックすることができました。");
-        platform_.messageBox(this, prompt, QStringLiteral("結果"));
-    }
-}
-
-void Form1::demo_Click() {
-    timeLimit = 10;
-    demoFlag = 1;
-    Label5->setText(toText(timeLimit));
-    Timer1->setEnabled(true);
-    Timer2->setEnabled(true);
-}
-
-void Form1::Timer2_Timer() {
-    countClick();
-}
-
-void Form1::send_Click() {
-    Form2& form = windows_.form2();
-    form.Label6->setText(toText(elapsedSeconds));
-    form.Label7->setText(toText(clickCount));
-    form.Label13->setText(toText(demoFlag));
-    showWindow(&form);
-}
-
-void Form1::about_Click() {
-    showWindow(&windows_.aboutWindow());
-}
-
-void Form1::end_Click() {
-    windows_.end();
 }
 
 } // namespace ponpira

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/int16.h"
+#include "core/form1.h"
 
 #include <QMainWindow>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -17,44 +18,27 @@ class WindowSet;
 class MenuRows;
 class WrapButton;
 
-// The main window: the game is played here. Its handlers keep the names and the order of
-// steps of the game's rules so that each can be read side by side with them.
+// The main window: the game is played here. The widgets sit here at their places, and every
+// menu item, click and tick goes to the handler of the same name in the window's rules.
 class Form1 : public QMainWindow {
     Q_OBJECT
 
   public:
     Form1(WindowSet& windows, Platform& platform, QWidget* parent = nullptr);
+    ~Form1() override;
 
-    QString label5Caption() const;
-
-    // Menu and control handlers.
-    void short_Click();
-    void regular_Click();
-    void long_Click();
-    void reset_Click();
-    void demo_Click();
-    void send_Click();
-    void about_Click();
-    void end_Click();
-    void Command1_Click();
-    void Timer1_Timer();
-    void Timer2_Timer();
+    core::Form1& rules() { return *rules_; }
 
   private:
-    void chooseLength(Int16 seconds);
-    void countClick();
+    struct Bindings;
+
     void buildMenu();
     void buildControls();
-    void setCommand1FontSize(int points);
 
     WindowSet& windows_;
     Platform& platform_;
-
-    // Game state.
-    Int16 clickCount;
-    Int16 elapsedSeconds;
-    Int16 timeLimit;
-    Int16 demoFlag;
+    std::unique_ptr<Bindings> bindings_;
+    std::unique_ptr<core::Form1> rules_;
 
     WrapButton* Command1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -16,10 +16,10 @@ seconds="${PONPIRA_FUZZ_SECONDS:-60}"
 mkdir -p "$out"
 
 declare -A sources=(
-    [boardurl]="fuzz/boardurl.cpp submit/boardurl.cpp board/form.cpp"
+    [boardurl]="fuzz/boardurl.cpp core/boardurl.cpp core/convert.cpp core/errors.cpp board/form.cpp"
     [form]="fuzz/form.cpp board/form.cpp"
-    [regvalue]="fuzz/regvalue.cpp about/regvalue.cpp"
-    [convert]="fuzz/convert.cpp app/convert.cpp"
+    [regvalue]="fuzz/regvalue.cpp core/regvalue.cpp"
+    [convert]="fuzz/convert.cpp core/convert.cpp core/errors.cpp"
 )
 targets=(boardurl form regvalue convert)
 # shellcheck disable=SC2207 # pkg-config prints plain words

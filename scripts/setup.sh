@@ -10,7 +10,7 @@ play_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev fonts-ip
                libmicrohttpd-dev libsystemd-dev libsqlite3-dev libssl-dev curl)
 # What the tests need on top: a virtual X server, clicks, an HTTP client, and the Windows
 # cross-compiler and Wine for the Windows layer.
-test_packages=(libcpp-httplib-dev systemd xvfb xauth xdotool x11-utils python3 locales libgtest-dev libxtst-dev
+test_packages=(libcpp-httplib-dev systemd xvfb xauth xdotool x11-utils python3 locales libgtest-dev googletest libxtst-dev
                clang libclang-rt-14-dev valgrind libxdamage-dev
                g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
 

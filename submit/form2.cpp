@@ -3,13 +3,10 @@
 
 #include "app/appinfo.h"
 #include "app/controls.h"
-#include "app/convert.h"
-#include "app/errors.h"
 #include "app/fonts.h"
 #include "app/guard.h"
 #include "app/twips.h"
 #include "app/windowset.h"
-#include "submit/boardurl.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -22,97 +19,6 @@ namespace {
 
 constexpr int clientWidth = 4875;
 constexpr int clientHeight = 6120;
-
-// The main window's Label5 is empty until a time, the demo or "リセット" is chosen.
-class NoGameLengthError : public Error {
-  public:
-    NoGameLengthError()
-        : Error(QStringLiteral("ゲームの時間がまだ選ばれていないため、結果を送信できません。\n"
-                               "メニューの「タイム」から時間を選んでゲームをしてから、"
-                               "もう一度「送信」を押してください。")) {}
-};
-
-class UrlTooLongError : public Error {
-  public:
-    UrlTooLongError()
-        : Error(QStringLiteral("入力された内容が長すぎるため、結果を送信できません。\n"
-                               "コメントなどを短くしてから、もう一度「送信」を押してください。")) {}
-};
-
-// Half of a surrogate pair, pasted from a broken source, has no UTF-8 form: the browser would
-// send a replacement character or bytes that the board cannot read.
-class BrokenTextError : public Error {
-  public:
-    BrokenTextError()
-        : Error(QStringLiteral("入力された内容に送信できない壊れた文字が含まれているため、"
-                               "結果を送信できません。\n"
-                               "貼り付けた文字などを入力し直してから、"
-                               "もう一度「送信」を押してください。")) {}
-};
-
-// The board would refuse the value; nothing is opened and the window keeps what was typed.
-class FieldTooLongError : public Error {
-  public:
-    explicit FieldTooLongError(const TooLong& field)
-        : Error(QStringLiteral("「%1」が長すぎるため、結果を送信できません。\n"
-                               "%2文字以内にしてから、もう一度「送信」を押してください。")
-                    .arg(field.label)
-                    .arg(field.typedMax)) {}
-};
-
-class ControlCharacterError : public Error {
-  public:
-    ControlCharacterError()
-        : Error(QStringLiteral("入力された内容に送信できない制御文字が含まれているため、"
-                               "結果を送信できません。\n"
-                               "貼り付けた文字などを入力し直してから、"
-                               "もう一度「送信」を押してください。")) {}
-};
-
-// A board that this machine should run did not come up: the browser would only show that
-// the connection was refused.
-class NoLocalBoardError : public Error {
-  public:
-    NoLocalBoardError(LocalBoardState state, const QString& host) : Error(prompt(state, host)) {}
-
-  private:
-    static QString prompt(LocalBoardState state, const QString& host) {
-        switch (state) {
-        case LocalBoardState::NotFound:
-            return QStringLiteral("掲示板のプログラム（ponpira-board）が見つからないため、"
-                                  "結果を送信できません。\n"
-                                  "ポンピラを入れ直してから、もう一度「送信」を押してください。");
-        case LocalBoardState::NoFolder:
-            return QStringLiteral("掲示板の投稿を保存するフォルダー（ホームフォルダーの "
-                                  ".local/share/ponpira）を作れないため、結果を送信できません。\n"
-                                  "ホームフォルダーに書き込めるか確かめてください。");
-        case LocalBoardState::Stopped:
-            return QStringLiteral(
-                       "掲示板のプログラム（ponpira-board）が起動してすぐに終了したため、"
-                       "結果を送信できません。\n"
-                       "投稿を保存するファイル（.local/share/ponpira/board.sqlite3）"
-                       "を開けないか、%1 をほかのプログラムが使っています。")
-                .arg(host);
-        case LocalBoardState::Foreign:
-            return QStringLiteral("%1 ではほかのユーザーのプログラムが待ち受けているため、"
-                                  "結果を送信できません。\n"
-                                  "送信すると、名前やメールアドレス、削除用パスワードが"
-                                  "そのプログラムに渡ってしまいます。")
-                .arg(host);
-        default:
-            return QStringLiteral("掲示板が起動しないため、結果を送信できません。\n"
-                                  "しばらく待ってから、もう一度「送信」を押してください。");
-        }
-    }
-};
-
-class OpenFailedError : public Error {
-  public:
-    OpenFailedError()
-        : Error(QStringLiteral("ブラウザーで掲示板を開けませんでした。\n"
-                               "既定のブラウザーが設定されているか確かめてから、"
-                               "もう一度「送信」を押してください。")) {}
-};
 
 QFont gothic(qreal points) {
     // The installed face asked for directly: the font system then skips its search for the
@@ -151,6 +57,19 @@ QPushButton* makeFormButton(QWidget* parent, const QString& name, const QString&
 }
 
 } // namespace
+
+// The window and the controls that the rules read or change, as the rules see them.
+struct Form2::Bindings {
+    BoundWindow window;
+    BoundControl<QLabel> Label6;
+    BoundControl<QLabel> Label7;
+    BoundControl<QLabel> Label13;
+    BoundControl<QLineEdit> Text1;
+    BoundControl<QLineEdit> Text2;
+    BoundControl<QLineEdit> Text3;
+    BoundControl<QLineEdit> Text4;
+    BoundControl<QLineEdit> Text5;
+};
 
 Form2::Form2(WindowSet& windows, Platform& platform, QWidget* parent)
     : QWidget(parent, Qt::Window), windows_(windows), platform_(platform) {
@@ -268,73 +187,18 @@ void Form2::buildControls() {
                 platform_.applyImeMode(static_cast<QWidget*>(object), *mode);
         });
 
-    connectHandler(platform_, Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connectHandler(platform_, Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-}
-
-void Form2::Command1_Click() {
-    try {
-        limitSeconds = toInt16(windows_.form1Label5Caption());
-    } catch (const ConversionError&) {
-        throw NoGameLengthError();
-    }
-
-    PostCase postCase = PostCase::Normal;
-    if (toDouble(Label13->text()) == 1) {
-        postCase = PostCase::Demo;
-    } else {
-        const double clicks = toDouble(Label7->text());
-        // The chosen length, not the seconds shown: a result taken mid-game is measured
-        // against the whole game.
-        const Int16 threshold = limitSeconds * 20;
-        if (clicks > threshold.value())
-            postCase = PostCase::Trick;
-    }
-
-    BoardPost post;
-    post.postCase = postCase;
-    post.name = Text1->text();
-    post.email = Text2->text();
-    post.seconds = Label6->text();
-    post.clicks = Label7->text();
-    post.comment = Text4->text();
-    post.homePage = Text3->text();
-    post.password = Text5->text();
-    // Everything below leaves the window open with what was typed, so the player can mend
-    // the entry or try again.
-    for (const QString* text :
-         {&post.name, &post.email, &post.comment, &post.homePage, &post.password}) {
-        if (!text->isValidUtf16())
-            throw BrokenTextError();
-        if (hasUnsendableCharacter(*text))
-            throw ControlCharacterError();
-    }
-    if (const std::optional<TooLong> field = tooLongField(post))
-        throw FieldTooLongError(*field);
-
-    const BoardHostChoice board = chooseBoardHost();
-    if (!board.rejected.isEmpty())
-        platform_.messageBox(this,
-                             QStringLiteral("%1 の掲示板の指定「%2」は正しくないため、"
-                                            "既定の掲示板（%3）に送信します。")
-                                 .arg(board.source, board.rejected, board.host),
-                             AppInfo::Title());
-    const QString url = boardUrl(board.host, post);
-    if (encodedUrlBytes(url) > maxUrlBytes)
-        throw UrlTooLongError();
-    if (const std::optional<LocalBoard> local = localBoard(board.host)) {
-        const LocalBoardState state = platform_.ensureLocalBoard(local->address, local->port);
-        if (state != LocalBoardState::Answering)
-            throw NoLocalBoardError(state, board.host);
-    }
-    if (!platform_.openUrl(this, url, AppInfo::Path()))
-        throw OpenFailedError();
-
-    hide();
-}
-
-void Form2::Command2_Click() {
-    hide();
+    bindings_.reset(new Bindings{BoundWindow(this), BoundControl(Label6), BoundControl(Label7),
+                                 BoundControl(Label13), BoundControl(Text1), BoundControl(Text2),
+                                 BoundControl(Text3), BoundControl(Text4), BoundControl(Text5)});
+    Bindings& b = *bindings_;
+    rules_ = std::make_unique<core::Form2>(windows_.rules(), platform_,
+                                           core::Form2Controls{b.window, b.Label6, b.Label7,
+                                                               b.Label13, b.Text1, b.Text2, b.Text3,
+                                                               b.Text4, b.Text5});
+    connectHandler(platform_, Command1, &QPushButton::clicked, this, rules_.get(),
+                   &core::Form2::Command1_Click);
+    connectHandler(platform_, Command2, &QPushButton::clicked, this, rules_.get(),
+                   &core::Form2::Command2_Click);
 }
 
 } // namespace ponpira

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/int16.h"
-#include "platform/platform.h"
+#include "core/form2.h"
+#include "core/platform.h"
 
 #include <QHash>
 #include <QWidget>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -15,9 +16,9 @@ namespace ponpira {
 
 class WindowSet;
 
-// The result entry window: the player fills in the post and sends it to the board. It is
-// hidden, never closed, by its own buttons, so what the player typed is there again the next
-// time "結果送信" shows it.
+// The result entry window: the player fills in the post and sends it to the board. The
+// widgets sit here at their places, with their input modes, tab order and names for a screen
+// reader; "送信" and "キャンセル" go to the window's rules.
 class Form2 : public QWidget {
     Q_OBJECT
 
@@ -25,10 +26,7 @@ class Form2 : public QWidget {
     Form2(WindowSet& windows, Platform& platform, QWidget* parent = nullptr);
     ~Form2() override;
 
-    // "送信": posts the shown result to the board and hides the window.
-    void Command1_Click();
-    // "キャンセル": hides the window, keeping everything typed.
-    void Command2_Click();
+    core::Form2& rules() { return *rules_; }
 
     // The values of the last game, written by the main window's "結果送信".
     QLabel* Label6 = nullptr;
@@ -36,14 +34,15 @@ class Form2 : public QWidget {
     QLabel* Label13 = nullptr;
 
   private:
+    struct Bindings;
+
     void buildControls();
     QLineEdit* makeTextBox(const QString& name, QRect rect, ImeMode mode);
 
     WindowSet& windows_;
     Platform& platform_;
-
-    // The chosen game length, read afresh at every "送信".
-    Int16 limitSeconds;
+    std::unique_ptr<Bindings> bindings_;
+    std::unique_ptr<core::Form2> rules_;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

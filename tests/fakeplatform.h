@@ -1,77 +1,85 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/platform.h"
+#include "core/convert.h"
+#include "core/platform.h"
 
-#include <QElapsedTimer>
-#include <QHash>
-#include <QStringList>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
-// Stands in for the operating system: records every call and answers as the test says.
+// Stands in for the operating system: records every call and answers as the test says. Free of
+// Qt, so that the rules tests use it too.
 class FakePlatform : public ponpira::Platform {
   public:
     struct Message {
-        QString prompt;
-        QString title;
-        QWidget* parent;
-    };
-    struct Opened {
-        QString url;
+        std::u16string prompt;
+        std::u16string title;
+        void* parent;
     };
     struct Value {
         std::uint32_t type = 0; // 0: no such value
-        QByteArray data;
+        std::string data;
     };
 
-    QList<Message> messages;
+    std::vector<Message> messages;
     std::function<void(const Message&)> onMessage; // runs while the "box" is open
-    QList<Opened> opened;
+    std::vector<std::u16string> opened;
     bool openSucceeds = true;
-    QStringList boardChecks; // "address port"
+    std::vector<std::u16string> boardChecks; // "address port"
     ponpira::LocalBoardState boardState = ponpira::LocalBoardState::Answering;
-    QStringList started;
+    ponpira::BoardHostSetting boardSetting;
+    std::vector<std::u16string> started;
     bool startSucceeds = true;
-    QStringList existingFiles;
+    std::vector<std::u16string> existingFiles;
     // key path -> value name -> value; keys present here open, others do not.
-    QHash<QString, QHash<QString, Value>> registry;
+    std::map<std::u16string, std::map<std::u16string, Value>> registry;
     int openKeys = 0; // opened minus closed
-    QList<QPair<QWidget*, ponpira::ImeMode>> imeRequests;
+    std::vector<std::pair<void*, ponpira::ImeMode>> imeRequests;
 
-    void messageBox(QWidget* parent, const QString& prompt, const QString& title) override {
-        messages.append({prompt, title, parent});
+    void messageBox(void* parent, const std::u16string& prompt,
+                    const std::u16string& title) override {
+        messages.push_back({prompt, title, parent});
         if (onMessage)
-            onMessage(messages.last());
+            onMessage(messages.back());
     }
-    bool openUrl(QWidget*, const QString& url, const QString&) override {
-        opened.append({url});
+    bool openUrl(void*, const std::u16string& url) override {
+        opened.push_back(url);
         return openSucceeds;
     }
-    ponpira::LocalBoardState ensureLocalBoard(const QString& address, quint16 port) override {
-        boardChecks.append(address + u' ' + QString::number(port));
+    ponpira::LocalBoardState ensureLocalBoard(const std::u16string& address,
+                                              std::uint16_t port) override {
+        const std::string digits = std::to_string(port);
+        boardChecks.push_back(address + u' ' + std::u16string(digits.begin(), digits.end()));
         return boardState;
     }
-    bool startProgram(const QString& path) override {
-        started.append(path);
+    ponpira::BoardHostSetting boardHostSetting() override { return boardSetting; }
+    bool startProgram(const std::u16string& path) override {
+        started.push_back(path);
         return startSucceeds;
     }
-    bool fileExists(const QString& path) override { return existingFiles.contains(path); }
+    bool fileExists(const std::u16string& path) override {
+        return std::find(existingFiles.begin(), existingFiles.end(), path) != existingFiles.end();
+    }
     // As for an ordinary user: machine keys may be read, not written.
-    std::int32_t regOpenKey(ponpira::RegKey root, const QString& subKey, std::uint32_t access,
-                            ponpira::RegKey& key) override {
+    std::int32_t regOpenKey(ponpira::RegKey root, const std::u16string& subKey,
+                            std::uint32_t access, ponpira::RegKey& key) override {
         key = 0;
         if (root != ponpira::hkeyLocalMachine || !registry.contains(subKey))
             return ponpira::errorFileNotFound;
         if ((access & ~ponpira::keyRead) != 0)
             return ponpira::errorAccessDenied;
-        keys_.append(subKey);
+        keys_.push_back(subKey);
         key = static_cast<ponpira::RegKey>(keys_.size());
         ++openKeys;
         return ponpira::errorSuccess;
     }
-    std::int32_t regQueryValue(ponpira::RegKey key, const QString& valueName, std::uint32_t& type,
-                               QByteArray& buffer, std::uint32_t& dataSize) override {
-        const Value v = registry.value(keys_.value(int(key) - 1)).value(valueName);
+    std::int32_t regQueryValue(ponpira::RegKey key, const std::u16string& valueName,
+                               std::uint32_t& type, std::string& buffer,
+                               std::uint32_t& dataSize) override {
+        const Value v = registry[keys_.at(key - 1)][valueName];
         if (v.type == 0)
             return ponpira::errorFileNotFound;
         type = v.type;
@@ -85,11 +93,12 @@ class FakePlatform : public ponpira::Platform {
         if (key != 0 && key <= static_cast<ponpira::RegKey>(keys_.size()))
             --openKeys;
     }
-    QString fromAnsi(const QByteArray& bytes) override { return QString::fromUtf8(bytes); }
-    void applyImeMode(QWidget* box, ponpira::ImeMode mode) override {
-        imeRequests.append({box, mode});
+    // The tests' registry holds UTF-8 where Windows would hold the ANSI code page.
+    std::u16string fromAnsi(const std::string& bytes) override { return ponpira::fromUtf8(bytes); }
+    void applyImeMode(void* box, ponpira::ImeMode mode) override {
+        imeRequests.emplace_back(box, mode);
     }
 
   private:
-    QStringList keys_;
+    std::vector<std::u16string> keys_;
 };

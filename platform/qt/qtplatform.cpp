@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -153,27 +154,56 @@ std::vector<uid_t> listenerOwners(const QString& address, quint16 port) {
 } // namespace
 #endif
 
-void QtPlatform::messageBox(QWidget* parent, const QString& prompt, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, prompt, QMessageBox::Ok, parent);
+namespace {
+QString qt(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+} // namespace
+
+void QtPlatform::messageBox(void* parent, const std::u16string& prompt,
+                            const std::u16string& title) {
+    QMessageBox box(QMessageBox::NoIcon, qt(title), qt(prompt), QMessageBox::Ok,
+                    static_cast<QWidget*>(parent));
     box.setWindowModality(Qt::ApplicationModal);
     // A plain OK, as the box asks for no icon; some desktop themes decorate dialog buttons.
     box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 
-bool QtPlatform::openUrl(QWidget*, const QString& url, const QString&) {
+bool QtPlatform::openUrl(void*, const std::u16string& url) {
     // TolerantMode keeps characters the URL carries raw (Japanese text) and encodes them as
     // UTF-8 on the way out, as a browser given the same text would.
-    return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+    return QDesktopServices::openUrl(QUrl(qt(url), QUrl::TolerantMode));
 }
 
-LocalBoardState QtPlatform::ensureLocalBoard(const QString& address, quint16 port) {
+QString boardSettingsPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ponpira/ponpira.conf");
+}
+
+BoardHostSetting QtPlatform::boardHostSetting() {
+    QString value = qEnvironmentVariable("PONPIRA_BOARD_HOST");
+    QString source = QStringLiteral("環境変数 PONPIRA_BOARD_HOST");
+    if (value.isEmpty()) {
+        const QSettings settings(boardSettingsPath(), QSettings::IniFormat);
+        // An unquoted comma makes the INI reader return a list.
+        value = settings.value(QStringLiteral("board/host")).toStringList().join(u',');
+        source = QStringLiteral("設定ファイル ") + boardSettingsPath();
+    }
+    if (value.isEmpty())
+        return {};
+    return {value.toStdU16String(), source.toStdU16String()};
+}
+
+LocalBoardState QtPlatform::ensureLocalBoard(const std::u16string& boardAddress,
+                                             std::uint16_t port) {
 #ifdef Q_OS_WIN
     // The board is a remote server on Windows; nothing here starts one.
-    Q_UNUSED(address);
+    Q_UNUSED(boardAddress);
     Q_UNUSED(port);
     return LocalBoardState::Answering;
 #else
+    const QString address = qt(boardAddress);
     for (const uid_t owner : listenerOwners(address, port)) {
         if (owner != 0 && owner != ::getuid())
             return LocalBoardState::Foreign;
@@ -232,33 +262,33 @@ LocalBoardState QtPlatform::ensureLocalBoard(const QString& address, quint16 por
 #endif
 }
 
-bool QtPlatform::startProgram(const QString& path) {
+bool QtPlatform::startProgram(const std::u16string& path) {
     // The path is the program itself, never a command line to be split at spaces.
-    return !path.isEmpty() && QProcess::startDetached(path, {});
+    return !path.empty() && QProcess::startDetached(qt(path), {});
 }
 
-bool QtPlatform::fileExists(const QString& path) {
-    const QFileInfo info(path);
+bool QtPlatform::fileExists(const std::u16string& path) {
+    const QFileInfo info(qt(path));
     return info.exists() && info.isFile() && !info.isHidden();
 }
 
-std::int32_t QtPlatform::regOpenKey(RegKey, const QString&, std::uint32_t, RegKey& key) {
+std::int32_t QtPlatform::regOpenKey(RegKey, const std::u16string&, std::uint32_t, RegKey& key) {
     key = 0;
     return errorFileNotFound;
 }
 
-std::int32_t QtPlatform::regQueryValue(RegKey, const QString&, std::uint32_t&, QByteArray&,
+std::int32_t QtPlatform::regQueryValue(RegKey, const std::u16string&, std::uint32_t&, std::string&,
                                        std::uint32_t&) {
     return errorFileNotFound;
 }
 
 void QtPlatform::regCloseKey(RegKey) {}
 
-QString QtPlatform::fromAnsi(const QByteArray& bytes) {
-    return QString::fromLocal8Bit(bytes);
+std::u16string QtPlatform::fromAnsi(const std::string& bytes) {
+    return QString::fromLocal8Bit(QByteArrayView(bytes)).toStdU16String();
 }
 
-void QtPlatform::applyImeMode(QWidget*, ImeMode) {}
+void QtPlatform::applyImeMode(void*, ImeMode) {}
 
 #ifndef Q_OS_WIN
 std::unique_ptr<Platform> makeSystemPlatform() {

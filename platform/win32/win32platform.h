@@ -5,21 +5,21 @@
 
 namespace ponpira {
 
-// The Windows implementation: the registry, the file test, the program start, the shell's
-// open, the ANSI code page and the input method go to Win32 (winapi.h); message boxes stay
-// with Qt.
+// The Windows implementation for the Qt windows: the registry, the file test, the program
+// start, the shell's open, the ANSI code page and the input method go to Win32 (winapi.h);
+// message boxes stay with Qt.
 class Win32Platform : public QtPlatform {
   public:
-    bool openUrl(QWidget* window, const QString& url, const QString& folder) override;
-    bool startProgram(const QString& path) override;
-    bool fileExists(const QString& path) override;
-    std::int32_t regOpenKey(RegKey root, const QString& subKey, std::uint32_t access,
+    bool openUrl(void* window, const std::u16string& url) override;
+    bool startProgram(const std::u16string& path) override;
+    bool fileExists(const std::u16string& path) override;
+    std::int32_t regOpenKey(RegKey root, const std::u16string& subKey, std::uint32_t access,
                             RegKey& key) override;
-    std::int32_t regQueryValue(RegKey key, const QString& valueName, std::uint32_t& type,
-                               QByteArray& buffer, std::uint32_t& dataSize) override;
+    std::int32_t regQueryValue(RegKey key, const std::u16string& valueName, std::uint32_t& type,
+                               std::string& buffer, std::uint32_t& dataSize) override;
     void regCloseKey(RegKey key) override;
-    QString fromAnsi(const QByteArray& bytes) override;
-    void applyImeMode(QWidget* box, ImeMode mode) override;
+    std::u16string fromAnsi(const std::string& bytes) override;
+    void applyImeMode(void* box, ImeMode mode) override;
 };
 
 } // namespace ponpira

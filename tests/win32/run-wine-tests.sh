@@ -1,6 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Cross-builds the Win32 tests, runs them under Wine (code page 932); 77: a tool is missing.
+# Cross-builds the Win32 tests and the core's rules tests, runs them under Wine (code page 932);
+# 77: a tool is missing.
 #   run-wine-tests.sh <source dir> <build dir> [Qt include dirs, ';'-separated]
 set -u
 src=$1
@@ -19,6 +20,8 @@ WINE=${WINE:-$(command -v wine64 || command -v wine || ls /usr/lib/wine/wine64 2
     skip "no wine64 (package wine64)"
 WINESERVER=${WINESERVER:-$(command -v wineserver || ls /usr/lib/wine/wineserver64 2>/dev/null)} ||
     skip "no wineserver (package wine64)"
+[ -f /usr/src/googletest/googletest/CMakeLists.txt ] ||
+    skip "no GoogleTest sources in /usr/src/googletest (package googletest)"
 locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\{0,1\}8' ||
     skip "the ja_JP.UTF-8 locale is not generated (Wine takes code page 932 from it)"
 
@@ -55,5 +58,7 @@ for try in 1 2 3; do
     sleep "$try"
 done
 timeout 300 "$WINE" "$build/test_winapi.exe" || fail "test_winapi.exe failed or did not finish"
+timeout 300 "$WINE" "$build/test_rules.exe" --gtest_brief=1 ||
+    fail "test_rules.exe (the game's rules) failed or did not finish"
 rm -rf "$WINEPREFIX"
 echo "Win32 tests passed under $("$WINE" --version 2>/dev/null)"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Win32 layer against the real system DLLs, under Wine (run-wine-tests.sh).
-#include "about/regvalue.h"
-#include "platform/regcodes.h"
+#include "core/regvalue.h"
+#include "core/regcodes.h"
 #include "platform/win32/winapi.h"
 
 #define WIN32_LEAN_AND_MEAN
