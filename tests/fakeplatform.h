@@ -15,8 +15,7 @@
 class FakePlatform : public ponpira::Platform {
   public:
     struct Message {
-        std::u16string prompt;
-        std::u16string title;
+        std::u16string prompt, title;
         void* parent;
     };
     struct Value {
@@ -26,14 +25,11 @@ class FakePlatform : public ponpira::Platform {
 
     std::vector<Message> messages;
     std::function<void(const Message&)> onMessage; // runs while the "box" is open
-    std::vector<std::u16string> opened;
-    bool openSucceeds = true;
+    std::vector<std::u16string> opened, started, existingFiles;
     std::vector<std::u16string> boardChecks; // "address port"
+    bool openSucceeds = true, startSucceeds = true;
     ponpira::LocalBoardState boardState = ponpira::LocalBoardState::Answering;
     ponpira::BoardHostSetting boardSetting;
-    std::vector<std::u16string> started;
-    bool startSucceeds = true;
-    std::vector<std::u16string> existingFiles;
     // key path -> value name -> value; keys present here open, others do not.
     std::map<std::u16string, std::map<std::u16string, Value>> registry;
     int openKeys = 0; // opened minus closed
@@ -51,8 +47,7 @@ class FakePlatform : public ponpira::Platform {
     }
     ponpira::LocalBoardState ensureLocalBoard(const std::u16string& address,
                                               std::uint16_t port) override {
-        const std::string digits = std::to_string(port);
-        boardChecks.push_back(address + u' ' + std::u16string(digits.begin(), digits.end()));
+        boardChecks.push_back(address + u' ' + ponpira::fromAscii(std::to_string(port)));
         return boardState;
     }
     ponpira::BoardHostSetting boardHostSetting() override { return boardSetting; }
