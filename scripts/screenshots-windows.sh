@@ -15,7 +15,7 @@ cmake --build "$build" --target ponpira probe >/dev/null
 export WINEARCH=win64 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 dir=$(mktemp -d)
-trap 'wineserver -k >/dev/null 2>&1; kill "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true; rm -rf "$dir"' EXIT
 mkfifo "$dir/display"
 Xvfb -displayfd 3 -screen 0 2560x2048x24 -nolisten tcp 3>"$dir/display" 2>/dev/null &
 xvfb=$!
@@ -33,6 +33,7 @@ for scale in 1 2; do
     wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     wineserver -w
+    rm -f "$dir/log"
     PONPIRA_LOG=$dir/log wine64 "$build/ponpira.exe" >/dev/null 2>&1 &
     until grep -q ready "$dir/log" 2>/dev/null; do sleep 0.2; done
     sleep 1
