@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <regex>
 
@@ -81,8 +80,6 @@ double toDouble(std::u16string_view text) {
             throw OverflowError();
         return t[0] == '-' ? -0.0 : 0.0;
     }
-    if (!std::isfinite(value))
-        throw OverflowError();
     return value;
 }
 
