@@ -3,7 +3,7 @@
 // input itself comes from xdotool through the X server.
 //   probe wait TITLE SECONDS     until a shown window has this title; prints its texts
 //   probe box TITLE SECONDS      the same for a message box with this title
-//   probe texts TITLE            one line per control: id, text
+//   probe texts TITLE            one line per control: id, text (and a text box's mask)
 //   probe at TITLE ID            the screen point at the middle of a control
 //   probe gone TITLE SECONDS     until no shown window has this title
 //   probe list -                 the titles of the shown windows, for a failure's report
@@ -75,7 +75,15 @@ void printTexts(HWND window) {
     EnumChildWindows(
         window,
         [](HWND child, LPARAM) -> BOOL {
-            print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + textOf(child) + L"\n");
+            // A text box that masks what is typed says with which character.
+            wchar_t name[16] = L"";
+            GetClassNameW(child, name, 16);
+            const auto mask =
+                std::wstring(name) == L"Edit"
+                    ? static_cast<wchar_t>(SendMessageW(child, EM_GETPASSWORDCHAR, 0, 0))
+                    : L'\0';
+            print(std::to_wstring(GetDlgCtrlID(child)) + L"\t" + textOf(child) +
+                  (mask ? L"\t" + std::wstring(1, mask) : L"") + L"\n");
             return TRUE;
         },
         0);

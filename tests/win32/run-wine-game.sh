@@ -153,6 +153,8 @@ xdotool key --delay 100 Tab Tab Tab
 xdotool type --delay 50 gg
 xdotool key --delay 100 Tab Tab
 xdotool type --delay 50 pw
+[ "$(probe texts 結果送信 | awk -F '\t' '$1 == 307 { print $3 }')" = "*" ] ||
+    fail "the password box does not show * for what is typed"
 point 結果送信 301
 xdotool click 1
 box=$(probe box ポンピラ 20) || fail "no message for a board that does not answer"
