@@ -285,6 +285,8 @@ class Form2Window : public Window {
         auto caption = [&](const wchar_t* text, TwipsRect place, const FontSpec& font) {
             return addControl(L"STATIC", text, label, id++, place, font);
         };
+        // Label11, Line1, Label1, Label6, Label8, Label2, Label7, Label9, Label3, Label4, Label5,
+        // Label10 and Label12, top to bottom.
         caption(L"下の内容で結果を送信します。空欄をうめてください。", {240, 120, 4455, 255}, {});
         setFill(caption(L"", {120, 480, 4680, 15}, {}), RGB(0, 0, 0));
         caption(L"タイム", {120, 720, 975, 375}, gothic(12));
@@ -391,15 +393,17 @@ class AboutWindow : public Window {
         cmdSysInfo_ =
             addControl(L"BUTTON", L"ｼｽﾃﾑ情報(&S)...", button, idSysInfo, {4200, 1920, 1380, 345});
         int id = idLabel;
-        // The etched separator: a grey line over a wider white one.
+        // The etched separator: a grey line, Line1(1), over a wider white one, Line1(0).
         setFill(addControl(L"STATIC", L"", label, id++, {90, 1320, 5564, 15}), RGB(128, 128, 128));
         setFill(addControl(L"STATIC", L"", label, id++, {0, 1320, 5549, 30}), RGB(255, 255, 255));
         lblVersion.emplace(*this,
                            addControl(L"STATIC", L"Ver 1.1", label, id++, {720, 480, 3885, 225}));
+        // lblDisclaimer
         addControl(L"STATIC", L"警告: ..マウスを壊さないように注意してください。", label, id++,
                    {120, 1440, 3870, 825});
         lblTitle.emplace(*this,
                          addControl(L"STATIC", L"ポンピラ", label, id++, {720, 240, 3885, 480}));
+        // lblDescription2 and lblDescription
         addControl(L"STATIC", L"結果送信で、掲示板に結果を書き込むことができます。", label, id++,
                    {720, 960, 4575, 735});
         addControl(L"STATIC", L"指定時間内に何回クリックできるかという単純なゲームです。", label,
