@@ -20,7 +20,7 @@ mkfifo "$dir/display"
 Xvfb -displayfd 3 -screen 0 2560x2048x24 -nolisten tcp 3>"$dir/display" 2>/dev/null &
 xvfb=$!
 read -r number <"$dir/display"
-export DISPLAY=:$number WINEPREFIX=$dir/prefix
+export DISPLAY=":$number" WINEPREFIX="$dir/prefix"
 
 for scale in 1 2; do
     name=windows-form1$([ "$scale" = 1 ] || echo "-$((scale * 100))")

@@ -45,7 +45,7 @@ point() {
 menu() {
     point 203
     xdotool click 1
-    # shellcheck disable=SC2046
+    # shellcheck disable=SC2046,SC2086 # the keys, word by word
     xdotool key --delay 150 F10 $(i=0; while [ "$i" -lt "$1" ]; do echo Right; i=$((i + 1)); done) \
         ${2:-} Return
 }
