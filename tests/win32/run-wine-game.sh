@@ -155,9 +155,12 @@ xdotool key --delay 100 Tab Tab
 xdotool type --delay 50 pw
 [ "$(probe texts 結果送信 | awk -F '\t' '$1 == 307 { print $3 }')" = "*" ] ||
     fail "the password box does not show * for what is typed"
+# Neither button is the default or the cancel button: Enter sends nothing, Esc hides nothing.
+xdotool key --delay 100 Return Escape
 point 結果送信 301
 xdotool click 1
 box=$(probe box ポンピラ 20) || fail "no message for a board that does not answer"
+[ "$(grep -c ' message ポンピラ: ' "$build/game.log")" = 1 ] || fail "Enter in the result window sent"
 echo "$box" | grep -q 127.0.0.1:9 || fail "the message does not name the board: $box"
 xdotool key Return
 sleep 0.5
