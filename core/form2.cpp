@@ -81,6 +81,12 @@ class NoLocalBoardError : public Error {
                    u"投稿を保存するファイル（.local/share/ponpira/board.sqlite3）"
                    u"を開けないか、" +
                    host + u" をほかのプログラムが使っています。";
+        case LocalBoardState::Absent:
+            return host + u" の掲示板が応答しないため、結果を送信できません。\n"
+                          u"この PC で掲示板を動かすか、ほかの掲示板を設定ファイル"
+                          u"（%APPDATA%\\ponpira\\ponpira.ini の [board] の host=）か"
+                          u"環境変数 PONPIRA_BOARD_HOST で指定してから、"
+                          u"もう一度「送信」を押してください。";
         case LocalBoardState::Foreign:
             return host + u" ではほかのユーザーのプログラムが待ち受けているため、"
                           u"結果を送信できません。\n"

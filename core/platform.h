@@ -25,6 +25,8 @@ enum class LocalBoardState {
     NoFolder,  // the folder for the board's posts could not be made: waiting will not help
     Stopped,   // ponpira-board ended as soon as it started: waiting will not help
     Foreign,   // another user's program listens there: posting would hand it the post
+    Absent,    // nothing answers, and this platform has no board program to start (Windows):
+               // the player has to name a board
 };
 
 // A board the player named in place of the built-in one, and where it was named.

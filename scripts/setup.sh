@@ -12,7 +12,7 @@ play_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libx11-dev fonts-ip
 # cross-compiler and Wine for the Windows layer.
 test_packages=(libcpp-httplib-dev systemd xvfb xauth xdotool x11-utils python3 locales libgtest-dev googletest libxtst-dev
                clang libclang-rt-14-dev valgrind libxdamage-dev
-               g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine)
+               g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine nsis)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"
