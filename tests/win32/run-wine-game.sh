@@ -83,12 +83,20 @@ timeout 120 wineserver -w
 # registered where nothing is.
 opener="$(winepath -w "$build/probe.exe")"
 urls="$(winepath -w "$build/urls.txt")"
-timeout 60 wine64 reg add 'HKCR\http\shell\open\command' /ve /d "\"$opener\" record \"$urls\" %1" /f \
-    >/dev/null 2>&1 || fail "registering the stand-in browser"
-timeout 60 wine64 reg add 'HKCR\https\shell\open\command' /ve /d "\"$opener\" record \"$urls\" %1" /f \
-    >/dev/null 2>&1 || fail "registering the stand-in browser"
-timeout 60 wine64 reg add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH \
-    /d 'C:\nowhere\MSINFO32.EXE' /f >/dev/null 2>&1 || fail "registering the tool"
+# Under load "wine reg add" now and then fails; a retry does not.
+reg_add() {
+    for try in 1 2 3; do
+        timeout 60 wine64 reg add "$@" /f >/dev/null 2>&1 && return 0
+        sleep "$try"
+    done
+    return 1
+}
+reg_add 'HKCR\http\shell\open\command' /ve /d "\"$opener\" record \"$urls\" %1" ||
+    fail "registering the stand-in browser"
+reg_add 'HKCR\https\shell\open\command' /ve /d "\"$opener\" record \"$urls\" %1" ||
+    fail "registering the stand-in browser"
+reg_add 'HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO' /v PATH /d 'C:\nowhere\MSINFO32.EXE' ||
+    fail "registering the tool"
 settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/ponpira"
 mkdir -p "$settings"
 # A loopback board where nothing answers.
