@@ -21,8 +21,8 @@ constexpr DWORD label = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD button = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE;
 constexpr DWORD textBox = WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
 
-FontSpec gothic(double points) {
-    FontSpec font;
+FontChoice gothic(double points) {
+    FontChoice font;
     font.points = points;
     return font;
 }
@@ -88,7 +88,7 @@ bool NativeControl::isVisible() const {
 }
 
 void NativeControl::setFontSize(int points) {
-    FontSpec font = owner_.fontOf(hwnd_);
+    FontChoice font = owner_.fontOf(hwnd_);
     font.points = points;
     quietly(hwnd_, [&] { owner_.setFont(hwnd_, font); });
 }
@@ -282,7 +282,7 @@ class Form2Window : public Window {
         addControl(L"BUTTON", L"キャンセル", button, idCommand2, {2760, 5280, 1215, 375});
 
         int id = idLabel;
-        auto caption = [&](const wchar_t* text, TwipsRect place, const FontSpec& font) {
+        auto caption = [&](const wchar_t* text, TwipsRect place, const FontChoice& font) {
             return addControl(L"STATIC", text, label, id++, place, font);
         };
         // Label11, Line1, Label1, Label6, Label8, Label2, Label7, Label9, Label3, Label4, Label5,
@@ -344,7 +344,7 @@ class Form2Window : public Window {
     }
 
   private:
-    HWND box(int id, TwipsRect place, DWORD style = 0, const FontSpec& font = {}) {
+    HWND box(int id, TwipsRect place, DWORD style = 0, const FontChoice& font = {}) {
         return addControl(L"EDIT", L"", textBox | style, id, place, font, WS_EX_CLIENTEDGE);
     }
 

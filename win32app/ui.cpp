@@ -194,14 +194,14 @@ void Window::place() {
 }
 
 HWND Window::addControl(const wchar_t* controlClass, const std::wstring& text, DWORD style, int id,
-                        TwipsRect place, const FontSpec& spec, DWORD exStyle) {
+                        TwipsRect place, const FontChoice& wanted, DWORD exStyle) {
     const HWND control =
         CreateWindowExW(exStyle, controlClass, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
                         twipsToPixels(place.left, dpi_), twipsToPixels(place.top, dpi_),
                         twipsToPixels(place.width, dpi_), twipsToPixels(place.height, dpi_), hwnd_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec)), FALSE);
-    controls_.push_back({control, place, spec});
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(wanted)), FALSE);
+    controls_.push_back({control, place, wanted});
     return control;
 }
 
@@ -212,42 +212,42 @@ void Window::setFill(HWND control, COLORREF colour) {
     InvalidateRect(control, nullptr, TRUE);
 }
 
-void Window::setFont(HWND control, const FontSpec& spec) {
+void Window::setFont(HWND control, const FontChoice& wanted) {
     for (Control& entry : controls_)
         if (entry.hwnd == control) {
-            entry.font = spec;
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec)), TRUE);
+            entry.font = wanted;
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(wanted)), TRUE);
         }
 }
 
-const FontSpec& Window::fontOf(HWND control) const {
-    static const FontSpec none;
+const FontChoice& Window::fontOf(HWND control) const {
+    static const FontChoice none;
     for (const Control& entry : controls_)
         if (entry.hwnd == control)
             return entry.font;
     return none;
 }
 
-HFONT Window::font(const FontSpec& spec) {
-    const auto key = std::make_tuple(spec.face, static_cast<int>(std::lround(spec.points * 100)),
-                                     spec.weight, dpi_);
+HFONT Window::font(const FontChoice& wanted) {
+    const auto key = std::make_tuple(
+        wanted.face, static_cast<int>(std::lround(wanted.points * 100)), wanted.weight, dpi_);
     if (const auto cached = fonts_.find(key); cached != fonts_.end())
         return cached->second;
     LOGFONTW logFont = messageFont(dpi_);
     logFont.lfItalic = FALSE;
     logFont.lfUnderline = FALSE;
-    if (!spec.face.empty()) {
-        const std::wstring face = installedFace(spec.face);
+    if (!wanted.face.empty()) {
+        const std::wstring face = installedFace(wanted.face);
         std::fill(std::begin(logFont.lfFaceName), std::end(logFont.lfFaceName), L'\0');
         face.copy(logFont.lfFaceName, std::min<std::size_t>(face.size(), LF_FACESIZE - 1));
-        logFont.lfCharSet = static_cast<BYTE>(spec.charset);
-        logFont.lfWeight = spec.weight;
+        logFont.lfCharSet = static_cast<BYTE>(wanted.charset);
+        logFont.lfWeight = wanted.weight;
         // A Latin stand-in for Arial Black is drawn as heavy as it goes.
-        if (spec.face == L"Arial Black" && face != spec.face)
+        if (wanted.face == L"Arial Black" && face != wanted.face)
             logFont.lfWeight = FW_HEAVY;
     }
-    if (spec.points > 0)
-        logFont.lfHeight = -static_cast<LONG>(std::lround(spec.points * dpi_ / 72.0));
+    if (wanted.points > 0)
+        logFont.lfHeight = -static_cast<LONG>(std::lround(wanted.points * dpi_ / 72.0));
     logFont.lfQuality = CLEARTYPE_QUALITY;
     const HFONT made = CreateFontIndirectW(&logFont);
     fonts_[key] = made;

@@ -29,7 +29,7 @@ struct TwipsRect {
 
 // A font as the forms give it. The default is the forms' own default, 「ＭＳ Ｐゴシック」 at
 // 9 points, as on a Japanese desktop (and as the Linux program draws it).
-struct FontSpec {
+struct FontChoice {
     std::wstring face = L"ＭＳ Ｐゴシック";
     double points = 9;
     int weight = FW_NORMAL;
@@ -63,14 +63,14 @@ class Window {
     // A child control at a place in twips of the client area, in a font of the forms. Controls
     // take the keyboard focus in the order they are created.
     HWND addControl(const wchar_t* className, const std::wstring& text, DWORD style, int id,
-                    TwipsRect place, const FontSpec& font = {}, DWORD exStyle = 0);
+                    TwipsRect place, const FontChoice& font = {}, DWORD exStyle = 0);
     // A control drawn as a plain area of one colour (a line of the forms).
     void setFill(HWND control, COLORREF colour);
     // The control that has the keyboard focus when the window is first activated; later
     // activations give it back to the control that had it.
     void setInitialFocus(HWND control) { focus_ = control; }
-    void setFont(HWND control, const FontSpec& font);
-    const FontSpec& fontOf(HWND control) const;
+    void setFont(HWND control, const FontChoice& font);
+    const FontChoice& fontOf(HWND control) const;
 
     // Shows the window, or brings it to the front when it is already shown.
     void show();
@@ -100,11 +100,11 @@ class Window {
     struct Control {
         HWND hwnd;
         TwipsRect place;
-        FontSpec font;
+        FontChoice font;
     };
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    HFONT font(const FontSpec& spec);
+    HFONT font(const FontChoice& wanted);
     void place();
     void dropFonts();
 
